@@ -1,0 +1,23 @@
+# Cross build for 32-bit Windows with the posix-thread mingw-w64 compilers.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(ORVEX_MINGW_PREFIX i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${ORVEX_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ORVEX_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${ORVEX_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ORVEX_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Tests are Windows programs; ctest runs them through Wine.
+find_program(ORVEX_WINE wine)
+if(ORVEX_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEX_WINE})
+endif()
+
+# The deliverables must not need the compiler's runtime DLLs.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,0 +1,38 @@
+// Application shell: start-up, the overlay window, its window procedure,
+// private messages, tray icon, popup menu and About box.
+#pragma once
+#include <windows.h>
+#include "resource.h"
+
+// Private messages to MainWindow.
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;     // the tray icon's callback
+constexpr UINT WM_SKIPRELEASE = WM_USER + 200;  // posted by Orvex_DLL: end the skip latch
+
+constexpr int OverlayClientWidth = 340;
+constexpr int OverlayClientHeight = 520;
+constexpr DWORD OverlayStyle = WS_CAPTION;
+constexpr DWORD OverlayExStyle = WS_EX_NOACTIVATE | WS_EX_LAYERED;
+
+extern HINSTANCE AppInstance;
+extern HICON AppIcon;
+extern HWND MainWindow;
+extern bool TouchRegistered;
+// Set first thing on WM_DESTROY; from then on contacts change nothing.
+extern bool WindowClosing;
+
+// Windows 7 (6.1) and later run the program; Vista and older are refused.
+bool IsSupportedWindowsVersion(DWORD major, DWORD minor);
+// The layered window's constant alpha for a Transparency percentage.
+BYTE OverlayAlpha(int transparency);
+
+// The show command with activation taken out: showing the overlay must not
+// take the foreground from the game.
+int NonActivatingShowCommand(int showCommand);
+// Window title (string 103) and class name (string 109) into their buffers.
+void LoadAppStrings(HINSTANCE instance);
+void RegisterMainClass(HINSTANCE instance);
+bool InitInstance(HINSTANCE instance, int showCommand);
+bool InitOverlay(HWND window);
+int RunMessageLoop(HACCEL accelerators);
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

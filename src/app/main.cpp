@@ -1,0 +1,25 @@
+// Entry point of Orvex.exe.
+#include "app.h"
+#include <commctrl.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
+{
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)  // the version test is defined in terms of this call
+#endif
+    const bool known = GetVersionExW(&version) != FALSE;
+    if (!known || !IsSupportedWindowsVersion(version.dwMajorVersion, version.dwMinorVersion)) {
+        MessageBoxW(nullptr, L"動作にはWindows 7以上が必要です。", L"Orvex", MB_OK);
+        return 0;
+    }
+
+    InitCommonControls();
+    LoadAppStrings(instance);
+    RegisterMainClass(instance);
+    if (!InitInstance(instance, showCommand)) return 0;
+
+    const HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_ORVEX));
+    return RunMessageLoop(accelerators);
+}

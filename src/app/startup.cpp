@@ -1,0 +1,102 @@
+// Start-up: window class, overlay window and the fixed order in which the
+// subsystems come up, then the message loop.
+#include "app.h"
+
+HINSTANCE AppInstance = nullptr;
+HICON AppIcon = nullptr;
+HWND MainWindow = nullptr;
+bool TouchRegistered = false;
+bool WindowClosing = false;
+
+namespace {
+wchar_t WindowTitle[100];
+wchar_t WindowClassName[100];
+}
+
+bool IsSupportedWindowsVersion(DWORD major, DWORD minor)
+{
+    return major > 6 || (major == 6 && minor >= 1);
+}
+
+BYTE OverlayAlpha(int transparency)
+{
+    const int alpha = (100 - transparency) * 256 / 100;
+    if (alpha > 255) return 255;
+    if (alpha < 0) return 0;
+    return static_cast<BYTE>(alpha);
+}
+
+int NonActivatingShowCommand(int showCommand)
+{
+    switch (showCommand) {
+    case SW_SHOWNORMAL:
+    case SW_SHOWDEFAULT:
+        return SW_SHOWNOACTIVATE;
+    case SW_SHOW:
+        return SW_SHOWNA;
+    case SW_SHOWMINIMIZED:
+        return SW_SHOWMINNOACTIVE;
+    default:
+        return showCommand;
+    }
+}
+
+void LoadAppStrings(HINSTANCE instance)
+{
+    LoadStringW(instance, IDS_APP_TITLE, WindowTitle, 100);
+    LoadStringW(instance, IDC_ORVEX, WindowClassName, 100);
+}
+
+void RegisterMainClass(HINSTANCE instance)
+{
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVEX));
+    wc.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVEX));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = WindowClassName;
+    RegisterClassExW(&wc);
+}
+
+bool InitInstance(HINSTANCE instance, int showCommand)
+{
+    AppInstance = instance;
+    AppIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVEX));
+    if (!AppIcon) return false;
+
+    RECT outer = {0, 0, OverlayClientWidth, OverlayClientHeight};
+    AdjustWindowRectEx(&outer, OverlayStyle, FALSE, OverlayExStyle);
+    const HWND window = CreateWindowExW(OverlayExStyle, WindowClassName, WindowTitle, OverlayStyle,
+                                        CW_USEDEFAULT, 0, outer.right - outer.left,
+                                        outer.bottom - outer.top, nullptr, nullptr, AppInstance,
+                                        nullptr);
+    if (!window) return false;
+
+    MainWindow = window;
+    InitOverlay(window);
+
+    ShowWindow(window, NonActivatingShowCommand(showCommand));
+    UpdateWindow(window);
+    return true;
+}
+
+bool InitOverlay(HWND window)
+{
+    SetLayeredWindowAttributes(window, 0, OverlayAlpha(25), LWA_ALPHA);
+    return true;
+}
+
+int RunMessageLoop(HACCEL accelerators)
+{
+    MSG msg = {};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,47 @@
+// The overlay's window procedure: one case per message, one handler per case.
+#include "app.h"
+
+namespace {
+
+void OnDestroy(HWND)
+{
+    WindowClosing = true;
+    PostQuitMessage(0);
+}
+
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDM_EXIT:
+        DestroyWindow(window);
+        return 0;
+    default:
+        return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
+    }
+}
+
+// Wine activates a WS_EX_NOACTIVATE window on a click unless told here; on
+// Windows this answer is what the style already implies.
+LRESULT OnMouseActivate()
+{
+    return MA_NOACTIVATE;
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        OnDestroy(window);
+        return 0;
+    case WM_COMMAND:
+        return OnCommand(window, wParam, lParam);
+    case WM_MOUSEACTIVATE:
+        return OnMouseActivate();
+    case WM_CAPTURECHANGED:
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,290 @@
+#include "support.h"
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include "settings/settings.h"
+
+std::wstring BinDir()
+{
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.find_last_of(L"\\/"));
+}
+
+std::wstring ArtifactDir()
+{
+    wchar_t unixPath[1024];
+    std::wstring dir;
+    if (GetEnvironmentVariableW(L"ORVEX_ARTIFACTS", unixPath, 1024)) {
+        // Wine maps Unix paths onto drive Z:.
+        dir = unixPath[0] == L'/' ? L"Z:" + std::wstring(unixPath) : unixPath;
+    } else {
+        dir = BinDir() + L"\\artifacts";
+    }
+    CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::wstring TempFilePath(const wchar_t* stem)
+{
+    static int counter = 0;
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    wchar_t name[MAX_PATH];
+    std::swprintf(name, MAX_PATH, L"%ls%ls-%lu-%d.log", dir, stem, GetCurrentProcessId(), ++counter);
+    DeleteFileW(name);
+    return name;
+}
+
+void PumpFor(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+ChildProcess::~ChildProcess()
+{
+    Kill();
+}
+
+bool ChildProcess::Start(const std::wstring& commandLine, const wchar_t* workingDir)
+{
+    Kill();
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = commandLine;
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, workingDir, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    id_ = pi.dwProcessId;
+    return true;
+}
+
+bool ChildProcess::Running() const
+{
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool ChildProcess::WaitExit(DWORD timeoutMs, DWORD* exitCode)
+{
+    if (!process_) return false;
+    const DWORD start = GetTickCount();
+    while (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        PumpFor(10);
+    }
+    if (exitCode) GetExitCodeProcess(process_, exitCode);
+    return true;
+}
+
+void ChildProcess::Kill()
+{
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+    process_ = nullptr;
+    id_ = 0;
+}
+
+namespace {
+struct WindowQuery {
+    const wchar_t* className;
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
+{
+    auto* query = reinterpret_cast<WindowQuery*>(param);
+    wchar_t name[256] = L"";
+    GetClassNameW(window, name, 256);
+    if (std::wcscmp(name, query->className) != 0 || !IsWindowVisible(window)) return TRUE;
+    if (query->processId) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != query->processId) return TRUE;
+    }
+    query->found = window;
+    return FALSE;
+}
+}  // namespace
+
+HWND FindTopWindow(const wchar_t* className, DWORD processId)
+{
+    WindowQuery query = {className, processId, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND WaitForTopWindow(const wchar_t* className, DWORD processId, DWORD timeoutMs)
+{
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = FindTopWindow(className, processId)) != nullptr; }, timeoutMs);
+    return window;
+}
+
+HWND StartStandinGame(ChildProcess& game, const std::wstring& logPath, const wchar_t* extraArgs)
+{
+    const std::wstring line = L"\"" + BinDir() + L"\\standin-game.exe\" --log \"" + logPath + L"\" " + extraArgs;
+    if (!game.Start(line)) return nullptr;
+    HWND window = WaitForTopWindow(L"MoonGlass_Class", game.Id());
+    // The game is up once it has painted; give the foreground a moment to settle.
+    WaitUntil([&] { for (auto& l : ReadGameLog(logPath)) if (l == "PAINT first") return true; return false; });
+    return window;
+}
+
+HWND StartOrvex(ChildProcess& orvex)
+{
+    if (!orvex.Start(L"\"" + BinDir() + L"\\Orvex.exe\"")) return nullptr;
+    return WaitForTopWindow(L"ORVEX", orvex.Id());
+}
+
+std::vector<std::string> ReadGameLog(const std::wstring& logPath)
+{
+    std::vector<std::string> lines;
+    const HANDLE file = CreateFileW(logPath.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return lines;
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
+    CloseHandle(file);
+    std::istringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line)) {
+        const size_t space = line.find(' ');
+        if (space != std::string::npos) lines.push_back(line.substr(space + 1));
+    }
+    return lines;
+}
+
+std::vector<std::string> ReadGameKeys(const std::wstring& logPath)
+{
+    std::vector<std::string> keys;
+    for (const std::string& line : ReadGameLog(logPath)) {
+        if (line.rfind("KEY", 0) != 0 && line.rfind("SYSKEY", 0) != 0) continue;
+        const size_t vk = line.find("vk=");
+        keys.push_back(line.substr(0, line.find(' ')) + " " + line.substr(vk + 3, 4));
+    }
+    return keys;
+}
+
+namespace {
+void SendMouse(DWORD flags, LONG dx, LONG dy, ULONG_PTR extraInfo)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = dx;
+    input.mi.dy = dy;
+    input.mi.dwFlags = flags;
+    input.mi.dwExtraInfo = extraInfo;
+    SendInput(1, &input, sizeof(INPUT));
+}
+}  // namespace
+
+void MouseMoveTo(int x, int y, ULONG_PTR extraInfo)
+{
+    const int w = GetSystemMetrics(SM_CXSCREEN) - 1;
+    const int h = GetSystemMetrics(SM_CYSCREEN) - 1;
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65535 + w / 2) / w, (y * 65535 + h / 2) / h,
+              extraInfo);
+}
+
+void MouseDown(ULONG_PTR extraInfo)
+{
+    SendMouse(MOUSEEVENTF_LEFTDOWN, 0, 0, extraInfo);
+}
+
+void MouseUp(ULONG_PTR extraInfo)
+{
+    SendMouse(MOUSEEVENTF_LEFTUP, 0, 0, extraInfo);
+}
+
+void ClickAt(int x, int y, ULONG_PTR extraInfo)
+{
+    MouseMoveTo(x, y, extraInfo);
+    MouseDown(extraInfo);
+    MouseUp(extraInfo);
+}
+
+void PressKey(WORD vk, bool down)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+POINT ClientToScreenPoint(HWND window, int x, int y)
+{
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    return p;
+}
+
+unsigned ScreenPixel(int x, int y)
+{
+    const HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+bool SaveScreenBmp(const std::wstring& path)
+{
+    const int w = GetSystemMetrics(SM_CXSCREEN);
+    const int h = GetSystemMetrics(SM_CYSCREEN);
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    const DWORD stride = (w * 3 + 3) & ~3u;
+    const DWORD imageSize = stride * h;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + imageSize;
+    const HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    bool ok = out != INVALID_HANDLE_VALUE;
+    ok = ok && WriteFile(out, &file, sizeof(file), &written, nullptr);
+    ok = ok && WriteFile(out, &info.bmiHeader, sizeof(BITMAPINFOHEADER), &written, nullptr);
+    ok = ok && WriteFile(out, bits, imageSize, &written, nullptr);
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+void DeleteOrvexSettings()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKeyPath);
+    RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
+}

@@ -1,0 +1,77 @@
+// Helpers for tests that drive real programs and real windows under Wine.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+// Folder of the running test program; Orvex.exe and standin-game.exe sit there.
+std::wstring BinDir();
+// Folder for screenshots and other files a person may want to look at after a run.
+std::wstring ArtifactDir();
+// A fresh, empty scratch file path in the temp folder.
+std::wstring TempFilePath(const wchar_t* stem);
+
+// Runs the message queue of this thread for the given time.
+void PumpFor(DWORD milliseconds);
+// Pumps until the condition holds or the time is up; returns the condition's last value.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = 5000)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= timeoutMs) return condition();
+        PumpFor(10);
+    }
+}
+
+// A started process; killed at destruction if it still runs.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+    bool Start(const std::wstring& commandLine, const wchar_t* workingDir = nullptr);
+    bool Running() const;
+    // Waits for the end; returns false on timeout.
+    bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
+    void Kill();
+    DWORD Id() const { return id_; }
+    HANDLE Handle() const { return process_; }
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// The first visible top-level window of the class (optionally owned by a process).
+HWND FindTopWindow(const wchar_t* className, DWORD processId = 0);
+HWND WaitForTopWindow(const wchar_t* className, DWORD processId = 0, DWORD timeoutMs = 10000);
+
+// Starts the stand-in game logging to logPath; returns its window (or null).
+HWND StartStandinGame(ChildProcess& game, const std::wstring& logPath, const wchar_t* extraArgs = L"");
+// Starts Orvex.exe; returns its overlay window (or null).
+HWND StartOrvex(ChildProcess& orvex);
+
+// Lines of a log written by the stand-in game, without the leading timestamp.
+std::vector<std::string> ReadGameLog(const std::wstring& logPath);
+// Only the key lines ("KEYDOWN vk=0x26 ..."), shortened to "KEYDOWN 0x26".
+std::vector<std::string> ReadGameKeys(const std::wstring& logPath);
+
+// Real input through SendInput, at screen coordinates.
+void MouseMoveTo(int x, int y, ULONG_PTR extraInfo = 0);
+void MouseDown(ULONG_PTR extraInfo = 0);
+void MouseUp(ULONG_PTR extraInfo = 0);
+void ClickAt(int x, int y, ULONG_PTR extraInfo = 0);
+void PressKey(WORD vk, bool down);
+
+// Screen point of a client point of a window.
+POINT ClientToScreenPoint(HWND window, int x, int y);
+// Colour of a screen pixel as 0xRRGGBB.
+unsigned ScreenPixel(int x, int y);
+// Saves the whole screen as a 24-bit BMP file.
+bool SaveScreenBmp(const std::wstring& path);
+
+// Deletes the program's settings key (HKCU\SOFTWARE\<vendor>\Orvex) and everything under it.
+void DeleteOrvexSettings();

@@ -1,0 +1,205 @@
+// A stand-in for the game: a window of the game's class that logs every key,
+// close request and placement it receives, shows the keys it holds, and asks
+// "quit?" on a close request the way the game does (Left selects yes, Z confirms).
+//
+//   standin-game.exe [--log FILE] [--pos X Y] [--client W H]
+#include <windows.h>
+#include <shellapi.h>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include "keylog.h"
+
+namespace {
+
+const wchar_t GameClass[] = L"MoonGlass_Class";
+constexpr DWORD GameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+bool KeyHeld[256];
+enum class QuitState { None, Asked, YesSelected } Quit = QuitState::None;
+bool FirstPaintLogged = false;
+
+const char* KeyEventName(UINT message)
+{
+    switch (message) {
+    case WM_KEYDOWN: return "KEYDOWN";
+    case WM_KEYUP: return "KEYUP";
+    case WM_SYSKEYDOWN: return "SYSKEYDOWN";
+    default: return "SYSKEYUP";
+    }
+}
+
+void LogKey(UINT message, WPARAM vk, LPARAM info)
+{
+    const unsigned bits = static_cast<unsigned>(info);
+    LogEvent("%s vk=0x%02X scan=0x%02X ext=%u repeat=%u prev=%u trans=%u", KeyEventName(message),
+             static_cast<unsigned>(vk), (bits >> 16) & 0xFF, (bits >> 24) & 1, bits & 0xFFFF,
+             (bits >> 30) & 1, (bits >> 31) & 1);
+}
+
+void LogClientRect(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    LogEvent("PLACE x=%ld y=%ld w=%ld h=%ld", origin.x, origin.y, client.right, client.bottom);
+}
+
+// The game's quit question: Left selects "yes", then Z confirms; anything else
+// leaves the question open.
+void AnswerQuitQuestion(HWND window, WPARAM vk)
+{
+    if (Quit == QuitState::Asked && vk == VK_LEFT) {
+        Quit = QuitState::YesSelected;
+        LogEvent("QUIT-YES");
+    } else if (Quit == QuitState::YesSelected && vk == 'Z') {
+        LogEvent("EXIT");
+        DestroyWindow(window);
+    }
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+void OnKey(HWND window, UINT message, WPARAM vk, LPARAM info)
+{
+    LogKey(message, vk, info);
+    const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+    if (vk < 256) KeyHeld[vk] = down;
+    InvalidateRect(window, nullptr, TRUE);
+    if (down && Quit != QuitState::None) AnswerQuitQuestion(window, vk);
+}
+
+void OnPaint(HWND window)
+{
+    PAINTSTRUCT ps;
+    const HDC dc = BeginPaint(window, &ps);
+    std::wstring text = L"Stand-in game. Keys held:";
+    for (int vk = 0; vk < 256; ++vk) {
+        if (!KeyHeld[vk]) continue;
+        wchar_t name[64] = L"";
+        const UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+        const bool extended = vk >= VK_PRIOR && vk <= VK_DOWN;
+        if (!GetKeyNameTextW(static_cast<LONG>((scan << 16) | (extended ? 1u << 24 : 0u)), name, 64))
+            std::swprintf(name, 64, L"0x%02X", vk);
+        text += L" [";
+        text += name;
+        text += L"]";
+    }
+    if (Quit == QuitState::Asked) text += L"\r\nQuit? (Left = yes)";
+    if (Quit == QuitState::YesSelected) text += L"\r\nQuit? > yes (Z to confirm)";
+    RECT area;
+    GetClientRect(window, &area);
+    InflateRect(&area, -10, -10);
+    DrawTextW(dc, text.c_str(), -1, &area, DT_LEFT | DT_WORDBREAK);
+    EndPaint(window, &ps);
+    if (!FirstPaintLogged) {
+        FirstPaintLogged = true;
+        LogEvent("PAINT first");
+    }
+}
+
+LRESULT CALLBACK GameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        OnKey(window, message, wParam, lParam);
+        return 0;
+    case WM_CLOSE:
+        LogEvent("CLOSE");
+        Quit = QuitState::Asked;
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    case WM_WINDOWPOSCHANGED: {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+        if ((pos->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
+            LogClientRect(window);
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    case WM_SETFOCUS:
+        LogEvent("FOCUS");
+        return 0;
+    case WM_KILLFOCUS:
+        LogEvent("BLUR");
+        return 0;
+    case WM_PAINT:
+        OnPaint(window);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+struct Options {
+    const wchar_t* logPath = nullptr;
+    int x = 100, y = 100, width = 800, height = 600;
+};
+
+Options ParseOptions()
+{
+    Options options;
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    for (int i = 1; argv && i < argc; ++i) {
+        if (!std::wcscmp(argv[i], L"--log") && i + 1 < argc) {
+            options.logPath = argv[++i];
+        } else if (!std::wcscmp(argv[i], L"--pos") && i + 2 < argc) {
+            options.x = _wtoi(argv[++i]);
+            options.y = _wtoi(argv[++i]);
+        } else if (!std::wcscmp(argv[i], L"--client") && i + 2 < argc) {
+            options.width = _wtoi(argv[++i]);
+            options.height = _wtoi(argv[++i]);
+        }
+    }
+    return options;  // argv stays alive for the log path: the process owns it until exit
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
+{
+    const Options options = ParseOptions();
+    OpenEventLog(options.logPath);
+
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    wchar_t cwd[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    char cwdUtf8[MAX_PATH * 3] = "";
+    WideCharToMultiByte(CP_UTF8, 0, cwd, -1, cwdUtf8, sizeof(cwdUtf8), nullptr, nullptr);
+    LogEvent("START pid=%lu freq=%lld cwd=%s", GetCurrentProcessId(),
+             static_cast<long long>(frequency.QuadPart), cwdUtf8);
+
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = GameWndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = GameClass;
+    if (!RegisterClassExW(&wc)) return 1;
+
+    RECT outer = {0, 0, options.width, options.height};
+    AdjustWindowRectEx(&outer, GameStyle, FALSE, 0);
+    const HWND window = CreateWindowExW(0, GameClass, L"Stand-in game", GameStyle,
+                                        options.x + outer.left, options.y + outer.top,
+                                        outer.right - outer.left, outer.bottom - outer.top,
+                                        nullptr, nullptr, instance, nullptr);
+    if (!window) return 1;
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+    SetForegroundWindow(window);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
