@@ -2,6 +2,74 @@
 // records, the game's install path lookup, and the settings dialog.
 #pragma once
 #include <windows.h>
+#include <string>
+#include <vector>
 
 // HKEY_CURRENT_USER key that holds the settings.
 constexpr const wchar_t* SettingsKeyPath = L"SOFTWARE\\Lumenkey Works\\Orvex";
+
+constexpr int ResolutionKeyCapacity = 16;  // "%dx%d", 15 characters and the terminator
+constexpr int PathCapacity = 260;          // 259 characters and the terminator
+
+// Rectangles of the overlay's and the game's client areas, in screen
+// coordinates, for one screen resolution.
+struct WindowRecord {
+    wchar_t ResolutionKey[ResolutionKeyCapacity] = {};
+    RECT InputRect = {};
+    RECT MGQRect = {};  // all zero when no game window was known at recording
+};
+
+// In insertion order; keys unique (compared exactly).
+using WindowRecordList = std::vector<WindowRecord>;
+
+struct SettingsRecord {
+    bool IsDisplayChanged = false;
+    bool IsModified = false;
+    bool IsAutoMGQExec = false;
+    bool IsAutoMGQClose = false;
+    int32_t Transparency = 0;
+    int32_t CrossPressSensitivity = 0;
+    bool IsOKCancelChange = false;
+    wchar_t MGQpath[PathCapacity] = {};
+    WindowRecordList WindowRecords;
+};
+
+// The one settings record of the program; starts zeroed, filled by LoadSettings.
+extern SettingsRecord Settings;
+
+// Window records
+WindowRecord* FindWindowRecord(WindowRecordList& list, const wchar_t* key);
+// True when a record was added, false when an existing one was overwritten.
+bool PutWindowRecord(WindowRecordList& list, const wchar_t* key, const RECT& inputRect,
+                     const RECT& mgqRect);
+void RemoveWindowRecord(WindowRecordList& list, const wchar_t* key);
+void ClearWindowRecords(WindowRecordList& list);
+void CopyWindowRecords(WindowRecordList& target, const WindowRecordList& source);
+bool WindowRecordsEqual(const WindowRecordList& a, const WindowRecordList& b);
+void ReadWindowRecords(HKEY settingsKey, WindowRecordList& list);
+void WriteWindowRecords(HKEY settingsKey, const WindowRecordList& list);
+
+// Client-area positions and sizes of both windows, in screen coordinates.
+struct Placement {
+    POINT OverlayPos;
+    SIZE OverlaySize;
+    POINT GamePos;
+    SIZE GameSize;
+};
+Placement DefaultPlacement(int screenWidth, int screenHeight);
+Placement DefaultPlacement();  // for the primary screen's current size
+Placement LookupPlacement(const WindowRecordList& list, const wchar_t* key);
+
+// The game's executable path from its install record, or empty.
+std::wstring LookupInstallPath();
+
+// Settings record
+SettingsRecord MakeSettings();  // defaults, both flags cleared
+void ResetToDefaults(SettingsRecord& settings);
+void SetMGQpath(SettingsRecord& settings, const wchar_t* path);
+void AssignSettings(SettingsRecord& target, const SettingsRecord& source);
+void LoadSettings();
+void SaveSettings(SettingsRecord& settings);
+
+// The settings dialog (resource 131); modal, owned by the overlay.
+INT_PTR CALLBACK SettingsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,20 @@
+// Target game control: finding the game's window, placing both windows per
+// screen resolution, launching and closing the game.
+#pragma once
+#include <windows.h>
+
+extern const wchar_t GameWindowClass[];  // "MoonGlass_Class"
+// The last game window found; may name a window that has gone since.
+extern HWND CachedGameWindow;
+
+// Searches the top-level windows (z-order, first match wins); caches a find.
+HWND FindGameWindow();
+// The cached window if it is still the game's, otherwise a fresh search.
+HWND GetGameWindow();
+
+// Places the overlay (topmost, never activated, never resized) and the game
+// window for the current screen resolution.
+void PlaceWindows();
+
+void LaunchGame();
+void CloseGame();

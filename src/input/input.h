@@ -1,0 +1,33 @@
+// Input and key output: touch and mouse contacts, key sets and their
+// transitions, key injection into the game and the skip latch.
+#pragma once
+#include <windows.h>
+#include "pad/pad.h"
+
+// Keys held by touch contacts and by the mouse.
+extern KeySet TouchMask;
+extern KeySet MouseMask;
+// Ctrl is held for the game by the skip latch.
+extern bool SkipLatched;
+
+// Hit-tests the contacts of one message of the given kind and sends the key
+// presses and releases that differ; returns the new key set of that kind.
+KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch);
+// Sends presses and releases in ascending bit order; false if a press failed.
+bool ApplyKeyTransitions(KeySet pressed, KeySet released);
+// Forgets every held key without telling the game (menu "キー状態リセット").
+void ResetKeyState(HWND window);
+
+bool SendKeyDown(WORD vk);
+bool SendKeyUp(WORD vk);
+bool SetSkipLatch();
+bool ReleaseSkipLatch();
+void TapCtrlKey();
+void ReleaseAllKeys();
+
+// Contact handlers, called by the window procedure.
+LRESULT OnTouch(HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnLButtonDown(HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnLButtonDblClk(HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnLButtonUp(HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnMouseMove(HWND window, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,92 @@
+// Virtual pad model: the table of pad elements and the fixed layout that fills it.
+#pragma once
+#include <windows.h>
+#include <d2d1.h>
+#include <wrl/client.h>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Bit n stands for pad key n (see PadKeyTable); bit 12 is SIZE and sends no key.
+using KeyMask = int32_t;
+// Key sets of input handling: a KeyMask enters them sign-extended.
+using KeySet = uint64_t;
+
+constexpr KeyMask SkipKeyBit = 0x80;   // SKIP, the key the skip latch holds
+constexpr KeyMask LogKeyBit = 0x100;   // LOG
+constexpr KeyMask SizeKeyBit = 0x1000; // SIZE: places the windows, sends no key
+constexpr int PadKeyCount = 12;        // key bits 0..11 have a virtual key
+constexpr int PadKeyBits = 13;         // bits 0..12 have a meaning
+
+// Virtual key of key bits 0..11: ↑ ↓ ← → ○(Z) ×(X) TAB(Shift) SKIP(Ctrl) LOG(Esc) HOUR(F1) NOTE(A) SYS(S).
+extern const WORD PadKeyTable[PadKeyCount];
+
+inline KeySet ToKeySet(KeyMask mask)
+{
+    return static_cast<KeySet>(static_cast<int64_t>(mask));
+}
+
+// A contact in client pixels of the overlay window.
+struct ContactPoint {
+    int32_t x;
+    int32_t y;
+};
+
+struct OutlinePoint {
+    int32_t x;
+    int32_t y;
+};
+
+constexpr int PadLabelCapacity = 16;  // 15 characters and the terminator
+
+enum ShapeKind : int32_t { ShapeNone = 0, ShapeRectangle = 1, ShapePolygon = 2 };
+
+struct PadElement {
+    bool Pressed = false;
+    bool Latched = false;
+    wchar_t Label[PadLabelCapacity] = {};
+    int32_t KeyMask = 0;
+    bool Visible = false;
+    int32_t LabelStyle = 0;  // 0 normal, 1 small, 2 large text; other values draw no label
+    int32_t OriginX = 0;
+    int32_t OriginY = 0;
+    int32_t ShapeKind = ShapeNone;
+    // A rectangle's single point is (width, height); a polygon's points are
+    // vertices relative to the origin.
+    std::vector<OutlinePoint> OutlinePoints;
+    int32_t PointCount = 0;
+    Microsoft::WRL::ComPtr<ID2D1PathGeometry> Geometry;
+};
+
+constexpr int32_t PadTableGrowth = 30;
+
+struct PadElementTable {
+    std::vector<PadElement> Items;  // Capacity records; those from Count on stay fresh
+    int32_t Capacity = 0;
+    int32_t Count = 0;
+};
+
+// The one table of the process; every layout replaces it.
+extern std::unique_ptr<PadElementTable> CurrentPadTable;
+
+void InitPadElement(PadElement& element);
+void DestroyPadElement(PadElement& element);
+std::unique_ptr<PadElementTable> CreatePadElementTable();
+void DestroyPadElementTable(std::unique_ptr<PadElementTable>& table);
+// Adds an element to CurrentPadTable; returns its index. A label longer than
+// 15 characters is cut to 15.
+int32_t AddPadElement(const wchar_t* label, int32_t labelStyle, KeyMask keyMask, int32_t originX,
+                      int32_t originY, bool visible, int32_t shapeKind, const OutlinePoint* points,
+                      int32_t pointCount);
+
+// OR of the KeyMasks of every element whose shape holds at least one point.
+KeySet HitTestElements(const ContactPoint* points, int32_t count);
+void PressElements(KeySet keys);
+void ReleaseElements(KeySet keys);
+void LatchSkipElements();
+void UnlatchSkipElements();
+
+// Diagonal reach of the cross key's corner zones for a sensitivity of 0..10.
+int32_t DiagonalReach(int32_t crossPressSensitivity);
+// Replaces CurrentPadTable with the 17 elements of the pad, from the settings.
+void BuildPadLayout();

@@ -1,0 +1,4 @@
+// The settings record and its registry store.
+#include "settings.h"
+
+SettingsRecord Settings;
