@@ -2,6 +2,7 @@
 // records, the game's install path lookup, and the settings dialog.
 #pragma once
 #include <windows.h>
+#include <cstdint>
 #include <string>
 #include <vector>
 
