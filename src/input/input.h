@@ -4,6 +4,22 @@
 #include <windows.h>
 #include "pad/pad.h"
 
+// The OS calls of key output; tests swap in counting versions and restore these.
+struct KeyOutputCalls {
+    UINT(WINAPI* SendInput)(UINT count, LPINPUT inputs, int size);
+    BOOL(WINAPI* SetForegroundWindow)(HWND window);
+    HWND(WINAPI* GetForegroundWindow)();
+    void(WINAPI* Sleep)(DWORD milliseconds);
+};
+extern KeyOutputCalls KeyOutput;
+
+// The touch API (Wine has no touch input); tests feed touch records through it.
+struct TouchInputCalls {
+    BOOL(WINAPI* GetTouchInputInfo)(HTOUCHINPUT touch, UINT count, PTOUCHINPUT inputs, int size);
+    BOOL(WINAPI* CloseTouchInputHandle)(HTOUCHINPUT touch);
+};
+extern TouchInputCalls TouchInput;
+
 // Keys held by touch contacts and by the mouse.
 extern KeySet TouchMask;
 extern KeySet MouseMask;
