@@ -7,6 +7,13 @@ extern const wchar_t GameWindowClass[];  // "MoonGlass_Class"
 // The last game window found; may name a window that has gone since.
 extern HWND CachedGameWindow;
 
+// The window enumeration of the game search; tests swap in a counting version
+// and restore this.
+struct DiscoveryCalls {
+    BOOL(WINAPI* EnumWindows)(WNDENUMPROC callback, LPARAM param);
+};
+extern DiscoveryCalls Discovery;
+
 // Searches the top-level windows (z-order, first match wins); caches a find.
 HWND FindGameWindow();
 // The cached window if it is still the game's, otherwise a fresh search.

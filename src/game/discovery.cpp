@@ -1,0 +1,60 @@
+// Finding the game's top-level window by its class name, and keeping the last
+// one found.
+#include "game.h"
+#include <cwchar>
+
+const wchar_t GameWindowClass[] = L"MoonGlass_Class";
+HWND CachedGameWindow = nullptr;
+
+DiscoveryCalls Discovery = {EnumWindows};
+
+namespace {
+
+constexpr int ClassNameCapacity = 256;
+
+// Handed to the enumeration callback; zero-filled before each search.
+struct GameWindowSearch {
+    wchar_t WantedClass[ClassNameCapacity];
+    HWND Result;
+    wchar_t ClassName[ClassNameCapacity];
+};
+
+// A class name longer than the buffer comes back cut and so never matches.
+bool HasGameWindowClass(HWND window)
+{
+    wchar_t className[ClassNameCapacity] = L"";
+    if (!GetClassNameW(window, className, ClassNameCapacity)) return false;
+    return std::wcscmp(className, GameWindowClass) == 0;
+}
+
+BOOL CALLBACK MatchGameWindow(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<GameWindowSearch*>(param);
+    if (!search) return TRUE;
+    std::wmemset(search->ClassName, 0, ClassNameCapacity);
+    GetClassNameW(window, search->ClassName, ClassNameCapacity);
+    if (std::wcscmp(search->ClassName, search->WantedClass) != 0) return TRUE;
+    search->Result = window;
+    return FALSE;  // the first in z-order wins
+}
+
+}  // namespace
+
+HWND FindGameWindow()
+{
+    GameWindowSearch search = {};
+    std::wcsncpy(search.WantedClass, GameWindowClass, ClassNameCapacity - 1);
+    Discovery.EnumWindows(MatchGameWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.Result) return nullptr;  // a failed search keeps the cache
+    CachedGameWindow = search.Result;
+    return search.Result;
+}
+
+HWND GetGameWindow()
+{
+    if (CachedGameWindow && IsWindow(CachedGameWindow) && HasGameWindowClass(CachedGameWindow))
+        return CachedGameWindow;
+    // Gone, or its handle now names another window.
+    CachedGameWindow = nullptr;
+    return FindGameWindow();
+}
