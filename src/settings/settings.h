@@ -2,6 +2,7 @@
 // records, the game's install path lookup, and the settings dialog.
 #pragma once
 #include <windows.h>
+#include <commdlg.h>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,7 +41,9 @@ extern SettingsRecord Settings;
 
 // Window records
 WindowRecord* FindWindowRecord(WindowRecordList& list, const wchar_t* key);
-// True when a record was added, false when an existing one was overwritten.
+const WindowRecord* FindWindowRecord(const WindowRecordList& list, const wchar_t* key);
+// True when a record was added, false when an existing one was overwritten
+// (or the key does not fit 15 characters, in which case nothing is stored).
 bool PutWindowRecord(WindowRecordList& list, const wchar_t* key, const RECT& inputRect,
                      const RECT& mgqRect);
 void RemoveWindowRecord(WindowRecordList& list, const wchar_t* key);
@@ -74,3 +77,23 @@ void SaveSettings(SettingsRecord& settings);
 
 // The settings dialog (resource 131); modal, owned by the overlay.
 INT_PTR CALLBACK SettingsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The settings dialog that holds the working copy, or null when none is open.
+HWND CurrentSettingsDialog();
+
+// The file dialog of "参照..."; tests swap in a scripted version and restore it.
+struct FileDialogCalls {
+    BOOL(WINAPI* GetOpenFileNameW)(LPOPENFILENAMEW dialog);
+};
+extern FileDialogCalls FileDialog;
+
+// A typed number, base 10: leading white space and a sign accepted, stops at
+// the first non-digit, 0 when nothing converts; saturates at the 32-bit limits.
+int32_t ConvertTypedNumber(const wchar_t* text);
+// False when the text is refused (nothing convertible other than "0");
+// otherwise value is the number clamped to 0..maximum.
+bool AcceptTypedNumber(const wchar_t* text, int32_t maximum, int32_t& value);
+// Whether the pad must be rebuilt: transparency, sensitivity or the O/X swap differ.
+bool DisplaySettingsDiffer(const SettingsRecord& a, const SettingsRecord& b);
+// A window's client area in screen coordinates; all zero when there is no
+// window or it has gone (a stale cached game window records as no game).
+RECT ClientRectOnScreen(HWND window);

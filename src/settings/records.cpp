@@ -1,0 +1,248 @@
+// Window rectangles per screen resolution: the list, its registry form under
+// the subkey "Window", and where both windows go at a resolution.
+#include <cwchar>
+#include "app/app.h"
+#include "app/handle.h"
+#include "registry.h"
+#include "settings.h"
+
+namespace {
+constexpr const wchar_t* WindowSubkey = L"Window";
+
+// Stored order of a record's values; the numbers travel in this order too.
+constexpr int RecordValueCount = 8;
+constexpr const wchar_t* RecordValueNames[RecordValueCount] = {
+    L"Input_x", L"Input_y", L"Input_width", L"Input_height",
+    L"MGQ_x",   L"MGQ_y",   L"MGQ_width",   L"MGQ_height",
+};
+
+bool KeyFits(const wchar_t* key)
+{
+    return key && std::wcslen(key) < ResolutionKeyCapacity;
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+LONG RectWidth(const RECT& r)
+{
+    return SaturatingSubtract(r.right, r.left);
+}
+
+LONG RectHeight(const RECT& r)
+{
+    return SaturatingSubtract(r.bottom, r.top);
+}
+
+// Position and size; stored values near the 32-bit limits saturate rather
+// than overflow.
+RECT RectFromStored(const int32_t* stored)
+{
+    return RECT{stored[0], stored[1], SaturatingAdd(stored[0], stored[2]),
+                SaturatingAdd(stored[1], stored[3])};
+}
+
+void StoredFromRect(const RECT& r, int32_t* stored)
+{
+    stored[0] = r.left;
+    stored[1] = r.top;
+    stored[2] = RectWidth(r);
+    stored[3] = RectHeight(r);
+}
+
+// A record counts only with all eight values present as REG_DWORD.
+bool ReadStoredRecord(HKEY windowKey, const wchar_t* name, RECT& inputRect, RECT& mgqRect)
+{
+    UniqueKey recordKey;
+    if (RegOpenKeyExW(windowKey, name, 0, KEY_READ, recordKey.put()) != ERROR_SUCCESS)
+        return false;
+    int32_t stored[RecordValueCount] = {};
+    for (int i = 0; i < RecordValueCount; ++i) {
+        if (!ReadDwordValue(recordKey.get(), RecordValueNames[i], stored[i])) return false;
+    }
+    inputRect = RectFromStored(stored);
+    mgqRect = RectFromStored(stored + 4);
+    return true;
+}
+
+void WriteStoredRecord(HKEY windowKey, const WindowRecord& record)
+{
+    UniqueKey recordKey;
+    if (RegCreateKeyExW(windowKey, record.ResolutionKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        recordKey.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    int32_t stored[RecordValueCount];
+    StoredFromRect(record.InputRect, stored);
+    StoredFromRect(record.MGQRect, stored + 4);
+    for (int i = 0; i < RecordValueCount; ++i)
+        WriteDwordValue(recordKey.get(), RecordValueNames[i], stored[i]);
+}
+
+// Each subkey is tried once; one whose name does not fit a resolution key, or
+// that cannot be deleted, stays and the walk goes on past it.
+void DeleteStoredRecords(HKEY windowKey)
+{
+    DWORD index = 0;
+    for (;;) {
+        wchar_t name[ResolutionKeyCapacity] = {};
+        DWORD nameLength = ResolutionKeyCapacity;
+        const LONG result = RegEnumKeyExW(windowKey, index, name, &nameLength, nullptr, nullptr,
+                                          nullptr, nullptr);
+        if (result == ERROR_MORE_DATA) {
+            ++index;
+            continue;
+        }
+        if (result != ERROR_SUCCESS) return;
+        name[ResolutionKeyCapacity - 1] = L'\0';
+        if (RegDeleteKeyW(windowKey, name) != ERROR_SUCCESS) ++index;
+    }
+}
+}  // namespace
+
+WindowRecord* FindWindowRecord(WindowRecordList& list, const wchar_t* key)
+{
+    const WindowRecordList& constList = list;
+    return const_cast<WindowRecord*>(FindWindowRecord(constList, key));
+}
+
+const WindowRecord* FindWindowRecord(const WindowRecordList& list, const wchar_t* key)
+{
+    if (!key) return nullptr;
+    for (const WindowRecord& record : list) {
+        if (std::wcscmp(record.ResolutionKey, key) == 0) return &record;
+    }
+    return nullptr;
+}
+
+bool PutWindowRecord(WindowRecordList& list, const wchar_t* key, const RECT& inputRect,
+                     const RECT& mgqRect)
+{
+    if (WindowRecord* existing = FindWindowRecord(list, key)) {
+        existing->InputRect = inputRect;
+        existing->MGQRect = mgqRect;
+        return false;
+    }
+    // A key longer than the buffer could never be found again; it is not stored.
+    if (!KeyFits(key)) return false;
+    WindowRecord record;
+    std::wcscpy(record.ResolutionKey, key);
+    record.InputRect = inputRect;
+    record.MGQRect = mgqRect;
+    list.push_back(record);
+    return true;
+}
+
+void RemoveWindowRecord(WindowRecordList& list, const wchar_t* key)
+{
+    if (!key) return;
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (std::wcscmp(it->ResolutionKey, key) == 0) {
+            list.erase(it);
+            return;
+        }
+    }
+}
+
+void ClearWindowRecords(WindowRecordList& list)
+{
+    list.clear();
+}
+
+void CopyWindowRecords(WindowRecordList& target, const WindowRecordList& source)
+{
+    if (&target == &source) return;
+    ClearWindowRecords(target);
+    for (const WindowRecord& record : source)
+        PutWindowRecord(target, record.ResolutionKey, record.InputRect, record.MGQRect);
+}
+
+bool WindowRecordsEqual(const WindowRecordList& a, const WindowRecordList& b)
+{
+    if (a.size() != b.size()) return false;
+    for (const WindowRecord& record : b) {
+        const WindowRecord* match = FindWindowRecord(a, record.ResolutionKey);
+        if (!match || !SameRect(match->InputRect, record.InputRect) ||
+            !SameRect(match->MGQRect, record.MGQRect))
+            return false;
+    }
+    return true;
+}
+
+void ReadWindowRecords(HKEY settingsKey, WindowRecordList& list)
+{
+    UniqueKey windowKey;
+    if (RegOpenKeyExW(settingsKey, WindowSubkey, 0, KEY_READ, windowKey.put()) != ERROR_SUCCESS)
+        return;
+    // A name that does not fit the buffer fails the call and ends the walk.
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[ResolutionKeyCapacity] = {};
+        DWORD nameLength = ResolutionKeyCapacity;
+        if (RegEnumKeyExW(windowKey.get(), index, name, &nameLength, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS)
+            return;
+        name[ResolutionKeyCapacity - 1] = L'\0';
+        RECT inputRect, mgqRect;
+        if (ReadStoredRecord(windowKey.get(), name, inputRect, mgqRect))
+            PutWindowRecord(list, name, inputRect, mgqRect);
+    }
+}
+
+void WriteWindowRecords(HKEY settingsKey, const WindowRecordList& list)
+{
+    UniqueKey windowKey;
+    if (RegCreateKeyExW(settingsKey, WindowSubkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        windowKey.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    DeleteStoredRecords(windowKey.get());
+    for (const WindowRecord& record : list) WriteStoredRecord(windowKey.get(), record);
+}
+
+Placement DefaultPlacement(int screenWidth, int screenHeight)
+{
+    // 64-bit throughout: the screen size is not trusted to be small.
+    const int64_t w = screenWidth;
+    const int64_t h = screenHeight;
+    int64_t gameWidth = 1280;
+    int64_t gameHeight = 720;
+    if (w <= 1280) {
+        gameWidth = w;
+        gameHeight = static_cast<int64_t>(static_cast<double>(w) * 0.5625);
+    }
+    int64_t gameX = w - gameWidth - 350;
+    if (gameX < 0) gameX = 0;
+    const int64_t overlayX = w - OverlayClientWidth;
+    int64_t overlayY = h - 870;
+    // The screen's width against the game's height: a narrow screen puts the
+    // overlay below the game.
+    if (w - gameHeight < OverlayClientWidth && overlayY < gameHeight) overlayY = gameHeight;
+    if (overlayY < 0) overlayY = 0;
+
+    Placement p;
+    p.OverlayPos = {SaturateToInt32(overlayX), SaturateToInt32(overlayY)};
+    p.OverlaySize = {OverlayClientWidth, OverlayClientHeight};
+    p.GamePos = {SaturateToInt32(gameX), 40};
+    p.GameSize = {SaturateToInt32(gameWidth), SaturateToInt32(gameHeight)};
+    return p;
+}
+
+Placement DefaultPlacement()
+{
+    return DefaultPlacement(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+}
+
+Placement LookupPlacement(const WindowRecordList& list, const wchar_t* key)
+{
+    const WindowRecord* record = FindWindowRecord(list, key);
+    if (!record) return DefaultPlacement();
+    Placement p = DefaultPlacement();
+    // Only the game's width tells whether a game window was known at recording.
+    if (RectWidth(record->MGQRect) != 0) {
+        p.GamePos = {record->MGQRect.left, record->MGQRect.top};
+        p.GameSize = {RectWidth(record->MGQRect), RectHeight(record->MGQRect)};
+    }
+    p.OverlayPos = {record->InputRect.left, record->InputRect.top};
+    p.OverlaySize = {RectWidth(record->InputRect), RectHeight(record->InputRect)};
+    return p;
+}
