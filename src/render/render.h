@@ -1,0 +1,57 @@
+// Rendering: Direct2D and DirectWrite resources, element geometries, painting,
+// device-loss recovery, and the point-in-shape test that hit testing rests on.
+#pragma once
+#include <windows.h>
+#include <d2d1.h>
+#include <dwrite.h>
+#include <wrl/client.h>
+#include <cstdint>
+#include "pad/pad.h"
+
+// The drawing objects, declared in this order and released in the reverse one.
+extern Microsoft::WRL::ComPtr<ID2D1Factory> D2DFactory;
+extern Microsoft::WRL::ComPtr<ID2D1HwndRenderTarget> RenderTarget;
+extern Microsoft::WRL::ComPtr<IDWriteFactory> DWriteFactory;
+extern Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> OutlineBrush;
+extern Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> NormalFillBrush;
+extern Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> PressedFillBrush;
+extern Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> LatchedFillBrush;
+extern Microsoft::WRL::ComPtr<IDWriteTextFormat> TextFormatNormal;
+extern Microsoft::WRL::ComPtr<IDWriteTextFormat> TextFormatLarge;
+extern Microsoft::WRL::ComPtr<IDWriteTextFormat> TextFormatSmall;
+
+// The calls that make the factories and end the element pass; tests swap in
+// failing or device-losing versions and restore these.
+struct DrawingCalls {
+    HRESULT(WINAPI* CreateD2DFactory)(D2D1_FACTORY_TYPE type, REFIID iid,
+                                      const D2D1_FACTORY_OPTIONS* options, void** factory);
+    HRESULT(WINAPI* CreateDWriteFactory)(DWRITE_FACTORY_TYPE type, REFIID iid, IUnknown** factory);
+    HRESULT (*EndDraw)(ID2D1RenderTarget* target);
+};
+extern DrawingCalls Drawing;
+
+// Factories and text formats; false when any of them could not be made.
+bool CreateDeviceIndependentResources();
+// Render target and brushes for the window, unless they exist already.
+HRESULT CreateDeviceResources(HWND window);
+void DiscardDeviceResources();
+void ResizeRenderTarget(HWND window);
+// The first pass of a repaint: the whole target in opaque white.
+void ClearRenderTarget();
+void ReleaseDrawingResources();
+
+// Path geometries for every element of CurrentPadTable; false when the table
+// is empty, the factory is missing or an element got no geometry.
+bool BuildElementGeometries();
+bool ElementContainsAnyPoint(const PadElement& element, const ContactPoint* points, int32_t count);
+// Draws the visible elements between BeginDraw and EndDraw; returns how many it drew.
+int32_t PaintElements();
+// The WM_PAINT sequence; returns the element pass's EndDraw result or why nothing was drawn.
+HRESULT RepaintPad(HWND window);
+
+// The scale that cancels the render target's DIP scaling, so drawn and hit pixels coincide.
+D2D1_MATRIX_3X2_F PaintTransform(float dpiX, float dpiY);
+// Latched wins over pressed.
+ID2D1SolidColorBrush* FillBrushFor(const PadElement& element);
+// The text format of a LabelStyle, or null for a style that draws no label.
+IDWriteTextFormat* LabelFormatFor(int32_t labelStyle);
