@@ -2,6 +2,8 @@
 // screen resolution, launching and closing the game.
 #pragma once
 #include <windows.h>
+#include <vector>
+#include "settings/settings.h"
 
 extern const wchar_t GameWindowClass[];  // "MoonGlass_Class"
 // The last game window found; may name a window that has gone since.
@@ -18,6 +20,36 @@ extern DiscoveryCalls Discovery;
 HWND FindGameWindow();
 // The cached window if it is still the game's, otherwise a fresh search.
 HWND GetGameWindow();
+
+// The call that moves and sizes windows; tests swap in a recording version
+// and restore this.
+struct PlacementCalls {
+    BOOL(WINAPI* SetWindowPos)(HWND window, HWND insertAfter, int x, int y, int width, int height,
+                               UINT flags);
+};
+extern PlacementCalls WindowPlacement;
+
+// Caption height and dialog-frame sizes: both windows are captioned, with a
+// dialog frame and no menu.
+struct WindowFrame {
+    int Caption;
+    int FrameX;
+    int FrameY;
+};
+
+// One SetWindowPos call.
+struct WindowMove {
+    HWND Window;
+    HWND InsertAfter;
+    int X, Y, Width, Height;
+    UINT Flags;
+};
+
+// The calls that put both windows where the placement says, in order. game is
+// null when no game window is known; gameClient is the game's client size,
+// null when it cannot be read (then no resize is tried).
+std::vector<WindowMove> PlanWindowMoves(const Placement& placement, const WindowFrame& frame,
+                                        HWND overlay, HWND game, const SIZE* gameClient);
 
 // Places the overlay (topmost, never activated, never resized) and the game
 // window for the current screen resolution.
