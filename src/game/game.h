@@ -2,6 +2,7 @@
 // screen resolution, launching and closing the game.
 #pragma once
 #include <windows.h>
+#include <string>
 #include <vector>
 #include "settings/settings.h"
 
@@ -55,5 +56,25 @@ std::vector<WindowMove> PlanWindowMoves(const Placement& placement, const Window
 // window for the current screen resolution.
 void PlaceWindows();
 
+// The OS calls of launching and closing the game; tests swap in recording
+// versions and restore these.
+struct GameControlCalls {
+    BOOL(WINAPI* CreateProcessW)(LPCWSTR application, LPWSTR commandLine,
+                                 LPSECURITY_ATTRIBUTES processAttributes,
+                                 LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                                 DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                                 LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInfo);
+    void(WINAPI* Sleep)(DWORD milliseconds);
+    int(WINAPI* MessageBoxW)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+};
+extern GameControlCalls GameControl;
+
+// The folder the game runs in: the path up to, not including, its last
+// backslash ("C:" for a game in a drive's root). False when there is none.
+bool GameWorkingDirectory(const wchar_t* path, std::wstring& directory);
+
+// Starts the game from Settings.MGQpath unless a game window is cached, and
+// places it when its window shows within about 200 ms.
 void LaunchGame();
+// Asks, then posts the game a close request and answers its quit question.
 void CloseGame();

@@ -1,0 +1,100 @@
+// Starting the game from its stored path, and ending it with a close request
+// followed by the keys that answer its quit question.
+#include "game.h"
+#include <cwchar>
+#include "app/app.h"
+#include "app/handle.h"
+#include "input/input.h"
+#include "settings/settings.h"
+
+GameControlCalls GameControl = {CreateProcessW, Sleep, MessageBoxW};
+
+namespace {
+
+constexpr int LaunchSearchRetries = 20;  // after the first search: at most 21 in all
+constexpr DWORD LaunchSearchStep = 10;   // ms between two searches
+
+constexpr DWORD CloseRequestWait = 100;  // ms after WM_CLOSE, before the first key
+
+// The game answers its close request with a quit question: Left selects
+// "yes", Z confirms.
+struct CloseKeyStep {
+    WORD Key;
+    bool Press;
+    DWORD WaitAfter;  // ms
+};
+constexpr CloseKeyStep CloseKeySequence[] = {
+    {VK_LEFT, true, 30},
+    {VK_LEFT, false, 30},
+    {'Z', true, 30},
+    {'Z', false, 100},
+};
+
+// One search at once, then a few more while the new process creates its window.
+bool WaitForGameWindow()
+{
+    if (FindGameWindow()) return true;
+    for (int attempt = 0; attempt < LaunchSearchRetries; ++attempt) {
+        GameControl.Sleep(LaunchSearchStep);
+        if (FindGameWindow()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool GameWorkingDirectory(const wchar_t* path, std::wstring& directory)
+{
+    const wchar_t* lastBackslash = std::wcsrchr(path, L'\\');
+    if (!lastBackslash) return false;
+    directory.assign(path, lastBackslash);
+    return true;
+}
+
+void LaunchGame()
+{
+    // A cached window, even a stale one, counts as a running game.
+    if (CachedGameWindow) return;
+    if (!Settings.MGQpath[0]) return;
+    std::wstring directory;
+    if (!GameWorkingDirectory(Settings.MGQpath, directory)) return;
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWDEFAULT;
+    PROCESS_INFORMATION info = {};
+    if (!GameControl.CreateProcessW(Settings.MGQpath, nullptr, nullptr, nullptr, FALSE,
+                                    NORMAL_PRIORITY_CLASS, nullptr, directory.c_str(), &startup,
+                                    &info))
+        return;
+    {
+        // The game lives on its own: neither handle is kept (thread closed first).
+        const UniqueHandleObject process(info.hProcess);
+        const UniqueHandleObject thread(info.hThread);
+    }
+
+    if (WaitForGameWindow()) PlaceWindows();
+}
+
+void CloseGame()
+{
+    if (!CachedGameWindow) return;
+    if (GameControl.MessageBoxW(MainWindow, L"ムーン グラス 銀砂工房物語を終了します。", L"Orvex",
+                                MB_OKCANCEL) != IDOK)
+        return;
+
+    // Let go of the held Ctrl and remove the hooks before the game goes away.
+    if (SkipLatched) ReleaseSkipLatch();
+    PostMessageW(CachedGameWindow, WM_CLOSE, 0, 0);
+    GameControl.Sleep(CloseRequestWait);
+    for (const CloseKeyStep& step : CloseKeySequence) {
+        if (step.Press)
+            SendKeyDown(step.Key);
+        else
+            SendKeyUp(step.Key);
+        GameControl.Sleep(step.WaitAfter);
+    }
+    // Only refreshes the cache when the game is still there.
+    FindGameWindow();
+}
