@@ -7,16 +7,7 @@ set(CMAKE_C_COMPILER ${ORVEX_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${ORVEX_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${ORVEX_MINGW_PREFIX}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${ORVEX_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Tests are Windows programs; ctest runs them through Wine.
-find_program(ORVEX_WINE wine)
-if(ORVEX_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEX_WINE})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/wine-target.cmake)
 
 # The deliverables must not need the compiler's runtime DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
