@@ -127,7 +127,7 @@ bool PutWindowRecord(WindowRecordList& list, const wchar_t* key, const RECT& inp
     // A key longer than the buffer could never be found again; it is not stored.
     if (!KeyFits(key)) return false;
     WindowRecord record;
-    std::wcscpy(record.ResolutionKey, key);
+    std::wmemcpy(record.ResolutionKey, key, std::wcslen(key) + 1);
     record.InputRect = inputRect;
     record.MGQRect = mgqRect;
     list.push_back(record);

@@ -1,4 +1,140 @@
 // The settings record and its registry store.
+#include "app/handle.h"
+#include "registry.h"
 #include "settings.h"
 
 SettingsRecord Settings;
+
+namespace {
+constexpr bool DefaultAutoMGQExec = false;
+constexpr bool DefaultAutoMGQClose = false;
+constexpr int32_t DefaultTransparency = 25;
+constexpr int32_t DefaultCrossPressSensitivity = 10;
+constexpr bool DefaultOKCancelChange = false;
+constexpr int32_t MaxTransparency = 90;
+constexpr int32_t MaxCrossPressSensitivity = 10;
+constexpr DWORD PathByteBudget = PathCapacity * sizeof(wchar_t);
+
+template <typename T>
+void SetField(SettingsRecord& settings, T& field, T value)
+{
+    if (field != value) settings.IsModified = true;
+    field = value;
+}
+
+int32_t ClampNumber(int32_t value, int32_t low, int32_t high)
+{
+    if (value > high) return high;
+    if (value < low) return low;
+    return value;
+}
+
+// The text of a path buffer, never past its last character even when a
+// writer left it without a terminator.
+std::wstring BoundedPath(const wchar_t* path)
+{
+    size_t length = 0;
+    while (path && length < PathCapacity - 1 && path[length] != L'\0') ++length;
+    return std::wstring(path ? path : L"", length);
+}
+
+void ReadBoolValue(HKEY key, const wchar_t* name, bool& field)
+{
+    int32_t data = 0;
+    if (ReadDwordValue(key, name, data)) field = data != 0;
+}
+
+void ReadNumberValue(HKEY key, const wchar_t* name, int32_t high, int32_t& field)
+{
+    int32_t data = 0;
+    if (ReadDwordValue(key, name, data)) field = ClampNumber(data, 0, high);
+}
+}  // namespace
+
+SettingsRecord MakeSettings()
+{
+    SettingsRecord settings;
+    ResetToDefaults(settings);
+    settings.IsDisplayChanged = false;
+    settings.IsModified = false;
+    return settings;
+}
+
+void ResetToDefaults(SettingsRecord& settings)
+{
+    SetField(settings, settings.IsAutoMGQExec, DefaultAutoMGQExec);
+    SetField(settings, settings.IsAutoMGQClose, DefaultAutoMGQClose);
+    SetField(settings, settings.Transparency, DefaultTransparency);
+    SetField(settings, settings.CrossPressSensitivity, DefaultCrossPressSensitivity);
+    SetField(settings, settings.IsOKCancelChange, DefaultOKCancelChange);
+    SetMGQpath(settings, LookupInstallPath().c_str());
+}
+
+// A text longer than 259 characters keeps its first 259.
+void SetMGQpath(SettingsRecord& settings, const wchar_t* path)
+{
+    const std::wstring text = BoundedPath(path);
+    if (text != BoundedPath(settings.MGQpath)) settings.IsModified = true;
+    text.copy(settings.MGQpath, text.size());
+    settings.MGQpath[text.size()] = L'\0';
+}
+
+void AssignSettings(SettingsRecord& target, const SettingsRecord& source)
+{
+    SetField(target, target.IsAutoMGQExec, source.IsAutoMGQExec);
+    SetField(target, target.IsAutoMGQClose, source.IsAutoMGQClose);
+    SetField(target, target.Transparency, source.Transparency);
+    SetField(target, target.CrossPressSensitivity, source.CrossPressSensitivity);
+    SetField(target, target.IsOKCancelChange, source.IsOKCancelChange);
+    SetMGQpath(target, source.MGQpath);
+    if (!WindowRecordsEqual(target.WindowRecords, source.WindowRecords)) {
+        target.IsModified = true;
+        CopyWindowRecords(target.WindowRecords, source.WindowRecords);
+    }
+}
+
+void LoadSettings()
+{
+    // The install record is consulted at every start, even when a path is stored.
+    ResetToDefaults(Settings);
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, key.put()) !=
+        ERROR_SUCCESS)
+        return;
+    ReadBoolValue(key.get(), L"IsAutoMGQExec", Settings.IsAutoMGQExec);
+    ReadBoolValue(key.get(), L"IsAutoMGQClose", Settings.IsAutoMGQClose);
+    ReadBoolValue(key.get(), L"IsOKCancelChange", Settings.IsOKCancelChange);
+    ReadNumberValue(key.get(), L"Transparency", MaxTransparency, Settings.Transparency);
+    ReadNumberValue(key.get(), L"CrossPressSensitivity", MaxCrossPressSensitivity,
+                    Settings.CrossPressSensitivity);
+    // A stored empty text wins over the install record.
+    std::wstring path;
+    if (ReadStringValue(key.get(), L"MGQpath", PathByteBudget, path)) {
+        path.copy(Settings.MGQpath, path.size());
+        Settings.MGQpath[path.size()] = L'\0';
+    }
+    ReadWindowRecords(key.get(), Settings.WindowRecords);
+    Settings.IsModified = false;
+}
+
+void SaveSettings(SettingsRecord& settings)
+{
+    UniqueKey key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
+        WriteDwordValue(key.get(), L"IsAutoMGQExec", settings.IsAutoMGQExec ? 1 : 0);
+        WriteDwordValue(key.get(), L"IsAutoMGQClose", settings.IsAutoMGQClose ? 1 : 0);
+        WriteDwordValue(key.get(), L"IsOKCancelChange", settings.IsOKCancelChange ? 1 : 0);
+        WriteDwordValue(key.get(), L"Transparency", settings.Transparency);
+        WriteDwordValue(key.get(), L"CrossPressSensitivity", settings.CrossPressSensitivity);
+        const std::wstring path = BoundedPath(settings.MGQpath);
+        if (!path.empty())
+            WriteStringValue(key.get(), L"MGQpath", path.c_str());
+        else
+            RegDeleteValueW(key.get(), L"MGQpath");
+        WriteWindowRecords(key.get(), settings.WindowRecords);
+    }
+    // Cleared even when nothing could be written: the values go out again
+    // only after a later change.
+    settings.IsModified = false;
+}

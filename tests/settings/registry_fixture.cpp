@@ -25,15 +25,35 @@ CleanRegistry::~CleanRegistry()
     Settings = SettingsRecord{};
 }
 
+namespace {
+// The registry API adds a missing string terminator on the way in; the
+// native call stores the bytes exactly as given, as a foreign writer might.
+struct CountedName {
+    USHORT Length;
+    USHORT MaximumLength;
+    PWSTR Buffer;
+};
+using NtSetValueKeyFunction = LONG(WINAPI*)(HANDLE, CountedName*, ULONG, ULONG, const void*,
+                                            ULONG);
+}  // namespace
+
 void SetRawValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
                  const void* data, DWORD size)
 {
+    static const auto setValue = reinterpret_cast<NtSetValueKeyFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetValueKey")));
+    const bool found = setValue != nullptr;
+    REQUIRE(found);
     HKEY key = nullptr;
     REQUIRE(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                             nullptr) == ERROR_SUCCESS);
-    const LONG result = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    std::wstring nameText = name;
+    CountedName counted = {static_cast<USHORT>(nameText.size() * sizeof(wchar_t)),
+                           static_cast<USHORT>(nameText.size() * sizeof(wchar_t)),
+                           &nameText[0]};
+    const LONG status = setValue(key, &counted, 0, type, data, size);
     RegCloseKey(key);
-    REQUIRE(result == ERROR_SUCCESS);
+    REQUIRE(status == 0);
 }
 
 void SetDwordValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value)

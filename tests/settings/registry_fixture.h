@@ -19,7 +19,8 @@ struct CleanRegistry {
 
 void WipeTestKeys();
 
-// Writes raw data of any type; creates the key on the way.
+// Stores exactly the given bytes under any type (no terminator is added to
+// strings); creates the key on the way.
 void SetRawValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
                  const void* data, DWORD size);
 void SetDwordValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value);
