@@ -1,6 +1,7 @@
 // Start-up: window class, overlay window and the fixed order in which the
 // subsystems come up, then the message loop.
 #include "app.h"
+#include "game/game.h"
 
 HINSTANCE AppInstance = nullptr;
 HICON AppIcon = nullptr;
@@ -86,6 +87,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
 
 bool InitOverlay(HWND window)
 {
+    PlaceWindows();                 // still hidden: placing does not show it
     SetLayeredWindowAttributes(window, 0, OverlayAlpha(25), LWA_ALPHA);
     return true;
 }

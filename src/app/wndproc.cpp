@@ -1,5 +1,6 @@
 // The overlay's window procedure: one case per message, one handler per case.
 #include "app.h"
+#include "game/game.h"
 
 namespace {
 
@@ -9,11 +10,21 @@ void OnDestroy(HWND)
     PostQuitMessage(0);
 }
 
+// Menu "サイズ調整": both windows to their places, then one repaint.
+void OnAdjustSize(HWND window)
+{
+    PlaceWindows();
+    InvalidateRect(window, nullptr, FALSE);
+}
+
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
     case IDM_EXIT:
         DestroyWindow(window);
+        return 0;
+    case IDM_ADJUSTSIZE:
+        OnAdjustSize(window);
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
@@ -40,6 +51,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_MOUSEACTIVATE:
         return OnMouseActivate();
     case WM_CAPTURECHANGED:
+        return 0;
+    case WM_DISPLAYCHANGE:
+        PlaceWindows();  // the overlay keeps its size, so nothing to repaint
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);

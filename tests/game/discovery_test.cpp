@@ -1,5 +1,6 @@
 // Finding the game's window among real top-level windows made by this test.
 #include <doctest/doctest.h>
+#include <string>
 #include "game/game.h"
 #include "test_windows.h"
 
@@ -56,7 +57,7 @@ TEST_CASE("the search picks the highest window of exactly the game's class")
          second.get()},
     };
     for (const Row& row : rows) {
-        INFO(row.order);
+        INFO(std::string(row.order));
         RaiseWindow(row.bottom);
         RaiseWindow(row.middle);
         RaiseWindow(row.top);
@@ -118,7 +119,7 @@ TEST_CASE("a validated access searches only when the cache is empty, dead or reu
         {"a live window of another class", lookalike.get(), 1},
     };
     for (const Row& row : rows) {
-        INFO(row.cache);
+        INFO(std::string(row.cache));
         CachedGameWindow = row.cached;
         Enumerations = 0;
         CHECK(GetGameWindow() == game.get());

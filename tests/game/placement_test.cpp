@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "game/game.h"
 #include "settings/settings.h"
+#include "support.h"
 #include "test_windows.h"
 
 namespace {
@@ -118,7 +119,7 @@ TEST_CASE("the planned calls size the game only when needed and never size the o
          {gameMove, overlayMove}},
     };
     for (const Row& row : rows) {
-        INFO(row.name);
+        INFO(std::string(row.name));
         CHECK(Describe(PlanWindowMoves(defaults, frame, Overlay, row.game,
                                        row.client)) == Describe(row.expected));
     }
@@ -171,7 +172,7 @@ TEST_CASE("both real windows land where the record or the defaults say")
          {50, 60, 390, 580}, 1},
     };
     for (const Row& row : rows) {
-        INFO(row.name);
+        INFO(std::string(row.name));
         UniqueWindow overlay = CreateOverlayLikeWindow();
         UniqueWindow game;
         if (row.gameClient.cx)
@@ -261,4 +262,91 @@ TEST_CASE("nothing is placed before the overlay exists")
     MainWindow = nullptr;
     PlaceWindows();
     CHECK(RecordedMoves.empty());
+}
+
+namespace {
+
+int Paints = 0;
+int Erases = 0;
+
+LRESULT CALLBACK CountingPaintProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ERASEBKGND:
+        ++Erases;
+        return 1;
+    case WM_PAINT: {
+        ++Paints;
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+// A shown overlay-sized window that counts its paints and erases.
+UniqueWindow CreatePaintCountingWindow()
+{
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = CountingPaintProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"OrvexTestPaintCounter";
+    RegisterClassExW(&wc);
+    RECT outer = {600, 100, 940, 620};
+    AdjustWindowRectEx(&outer, WS_CAPTION, FALSE, WS_EX_NOACTIVATE);
+    UniqueWindow window(CreateWindowExW(WS_EX_NOACTIVATE, wc.lpszClassName, L"paint counter",
+                                        WS_CAPTION, outer.left, outer.top,
+                                        outer.right - outer.left, outer.bottom - outer.top,
+                                        nullptr, nullptr, wc.hInstance, nullptr));
+    if (window) ShowWindow(window.get(), SW_SHOWNOACTIVATE);
+    return window;
+}
+
+}  // namespace
+
+TEST_CASE("a display change places once without repainting; the size command repaints without erasing")
+{
+    PlacementScope scope;
+    struct Row {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool repainted;
+    };
+    const Row rows[] = {
+        {"WM_DISPLAYCHANGE", WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080), false},
+        {"menu サイズ調整", WM_COMMAND, IDM_ADJUSTSIZE, 0, true},
+    };
+    for (const Row& row : rows) {
+        INFO(std::string(row.name));
+        UniqueWindow overlay = CreatePaintCountingWindow();
+        REQUIRE(overlay);
+        MainWindow = overlay.get();
+        CachedGameWindow = nullptr;
+        UpdateWindow(overlay.get());
+        PumpFor(50);
+        ValidateRect(overlay.get(), nullptr);
+        RecordedMoves.clear();
+        Paints = Erases = 0;
+
+        CHECK(MainWndProc(overlay.get(), row.message, row.wParam, row.lParam) == 0);
+
+        REQUIRE(RecordedMoves.size() == 1);
+        CHECK(RecordedMoves[0].Window == overlay.get());
+        CHECK(RecordedMoves[0].InsertAfter == HWND_TOPMOST);
+        RECT update = {};
+        CHECK(GetUpdateRect(overlay.get(), &update, FALSE) == (row.repainted ? TRUE : FALSE));
+        if (row.repainted) {
+            CHECK(update.right - update.left == OverlayClientWidth);
+            CHECK(update.bottom - update.top == OverlayClientHeight);
+        }
+        UpdateWindow(overlay.get());
+        CHECK(Paints == (row.repainted ? 1 : 0));
+        CHECK(Erases == 0);
+    }
 }
