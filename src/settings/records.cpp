@@ -56,8 +56,7 @@ void StoredFromRect(const RECT& r, int32_t* stored)
 bool ReadStoredRecord(HKEY windowKey, const wchar_t* name, RECT& inputRect, RECT& mgqRect)
 {
     UniqueKey recordKey;
-    if (RegOpenKeyExW(windowKey, name, 0, KEY_READ, recordKey.put()) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExW(windowKey, name, 0, KEY_READ, recordKey.put()) != ERROR_SUCCESS) return false;
     int32_t stored[RecordValueCount] = {};
     for (int i = 0; i < RecordValueCount; ++i) {
         if (!ReadDwordValue(recordKey.get(), RecordValueNames[i], stored[i])) return false;
@@ -88,8 +87,8 @@ void DeleteStoredRecords(HKEY windowKey)
     for (;;) {
         wchar_t name[ResolutionKeyCapacity] = {};
         DWORD nameLength = ResolutionKeyCapacity;
-        const LONG result = RegEnumKeyExW(windowKey, index, name, &nameLength, nullptr, nullptr,
-                                          nullptr, nullptr);
+        const LONG result =
+            RegEnumKeyExW(windowKey, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_MORE_DATA) {
             ++index;
             continue;

@@ -98,8 +98,7 @@ void LoadSettings()
     // The install record is consulted at every start, even when a path is stored.
     ResetToDefaults(Settings);
     UniqueKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, key.put()) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return;
     ReadBoolValue(key.get(), L"IsAutoMGQExec", Settings.IsAutoMGQExec);
     ReadBoolValue(key.get(), L"IsAutoMGQClose", Settings.IsAutoMGQClose);
@@ -120,8 +119,8 @@ void LoadSettings()
 void SaveSettings(SettingsRecord& settings)
 {
     UniqueKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        key.put(), nullptr) == ERROR_SUCCESS) {
         WriteDwordValue(key.get(), L"IsAutoMGQExec", settings.IsAutoMGQExec ? 1 : 0);
         WriteDwordValue(key.get(), L"IsAutoMGQClose", settings.IsAutoMGQClose ? 1 : 0);
         WriteDwordValue(key.get(), L"IsOKCancelChange", settings.IsOKCancelChange ? 1 : 0);

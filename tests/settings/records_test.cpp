@@ -27,9 +27,8 @@ UniqueKey CreateSettingsKey()
 
 void StoreRecordValues(const std::wstring& name, const int32_t (&values)[8], int count = 8)
 {
-    static const wchar_t* const names[8] = {L"Input_x", L"Input_y", L"Input_width",
-                                            L"Input_height", L"MGQ_x", L"MGQ_y",
-                                            L"MGQ_width", L"MGQ_height"};
+    static const wchar_t* const names[8] = {L"Input_x", L"Input_y", L"Input_width", L"Input_height",
+                                            L"MGQ_x",   L"MGQ_y",   L"MGQ_width",   L"MGQ_height"};
     for (int i = 0; i < count; ++i)
         SetDwordValue(HKEY_CURRENT_USER, SettingsSubkey(L"Window\\" + name), names[i],
                       static_cast<DWORD>(values[i]));
@@ -134,10 +133,10 @@ TEST_CASE("comparing window record lists")
     for (int coordinate = 0; coordinate < 8; ++coordinate) {
         CAPTURE(coordinate);
         WindowRecordList changed = reversed;
-        LONG* fields[8] = {&changed[1].InputRect.left, &changed[1].InputRect.top,
+        LONG* fields[8] = {&changed[1].InputRect.left,  &changed[1].InputRect.top,
                            &changed[1].InputRect.right, &changed[1].InputRect.bottom,
-                           &changed[1].MGQRect.left,   &changed[1].MGQRect.top,
-                           &changed[1].MGQRect.right,  &changed[1].MGQRect.bottom};
+                           &changed[1].MGQRect.left,    &changed[1].MGQRect.top,
+                           &changed[1].MGQRect.right,   &changed[1].MGQRect.bottom};
         *fields[coordinate] += 1;
         CHECK_FALSE(WindowRecordsEqual(a, changed));
         CHECK_FALSE(WindowRecordsEqual(changed, a));
@@ -171,9 +170,8 @@ TEST_CASE("default placement at the worked screen sizes")
         CHECK(p.GameSize.cx == row.expected.GameSize.cx);
         CHECK(p.GameSize.cy == row.expected.GameSize.cy);
     }
-    CHECK(SamePlacement(DefaultPlacement(),
-                        DefaultPlacement(GetSystemMetrics(SM_CXSCREEN),
-                                         GetSystemMetrics(SM_CYSCREEN))));
+    CHECK(SamePlacement(DefaultPlacement(), DefaultPlacement(GetSystemMetrics(SM_CXSCREEN),
+                                                             GetSystemMetrics(SM_CYSCREEN))));
 }
 
 TEST_CASE("placement looked up for a resolution")
@@ -196,8 +194,8 @@ TEST_CASE("placement looked up for a resolution")
     for (const wchar_t* key : {L"nogame", L"zerowidth"}) {
         CAPTURE(std::string(key, key + std::wcslen(key)));
         const Placement p = LookupPlacement(list, key);
-        CHECK(SamePlacement(p, Placement{{10, 20}, {340, 520}, defaults.GamePos,
-                                         defaults.GameSize}));
+        CHECK(
+            SamePlacement(p, Placement{{10, 20}, {340, 520}, defaults.GamePos, defaults.GameSize}));
     }
 
     // Sizes of rectangles spanning the whole 32-bit range saturate.
@@ -233,8 +231,8 @@ TEST_CASE("window records in the registry")
         for (int i = 0; i < 8; ++i) {
             CAPTURE(i);
             int32_t stored = 0;
-            CHECK(ReadStoredDword(HKEY_CURRENT_USER, SettingsSubkey(L"Window\\1920x1080"),
-                                  names[i], stored));
+            CHECK(ReadStoredDword(HKEY_CURRENT_USER, SettingsSubkey(L"Window\\1920x1080"), names[i],
+                                  stored));
             CHECK(stored == data[i]);
         }
     }
@@ -247,8 +245,8 @@ TEST_CASE("window records in the registry")
         SetStringValue(HKEY_CURRENT_USER, SettingsSubkey(L"Window\\1024x600"), L"MGQ_y", L"6");
         StoreRecordValues(L"640x480", {1, 2, 3, 4, 5, 6, 7, 8});
         const uint64_t wide = 6;
-        SetRawValue(HKEY_CURRENT_USER, SettingsSubkey(L"Window\\640x480"), L"Input_y",
-                    REG_DWORD, &wide, sizeof(wide));
+        SetRawValue(HKEY_CURRENT_USER, SettingsSubkey(L"Window\\640x480"), L"Input_y", REG_DWORD,
+                    &wide, sizeof(wide));
         StoreRecordValues(L"800x600", {1, 2, 3, 4, 5, 6, 7, 8});
         const WindowRecordList list = ReadStored();
         CHECK(Keys(list) == std::vector<std::wstring>{L"1280x720", L"800x600"});
@@ -288,9 +286,9 @@ TEST_CASE("window records in the registry")
 
     SUBCASE("a subkey name of 16 or more characters ends the walk")
     {
-        const wchar_t* names[] = {L"1920x1080", L"123456789012345", L"5555555555555555x",
-                                  L"555555555555555555555555555555555555", L"800x600",
-                                  L"9999x9999"};
+        const wchar_t* names[] = {L"1920x1080",         L"123456789012345",
+                                  L"5555555555555555x", L"555555555555555555555555555555555555",
+                                  L"800x600",           L"9999x9999"};
         for (const wchar_t* name : names) StoreRecordValues(name, {1, 2, 3, 4, 5, 6, 7, 8});
         // Whatever order the registry enumerates in, exactly the names before
         // the first long one are read.
@@ -314,7 +312,8 @@ TEST_CASE("window records in the registry")
         PutWindowRecord(list, L"1280x720", InputA, MakeRect(0, 0, 0, 0));
         WriteWindowRecords(CreateSettingsKey().get(), list);
 
-        std::vector<std::wstring> stored = ListSubkeys(HKEY_CURRENT_USER, SettingsSubkey(L"Window"));
+        std::vector<std::wstring> stored =
+            ListSubkeys(HKEY_CURRENT_USER, SettingsSubkey(L"Window"));
         std::sort(stored.begin(), stored.end());
         CHECK(stored == std::vector<std::wstring>{L"1280x720", L"1920x1080", L"5555555555555555x",
                                                   L"640x480"});

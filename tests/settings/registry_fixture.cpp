@@ -33,8 +33,7 @@ struct CountedName {
     USHORT MaximumLength;
     PWSTR Buffer;
 };
-using NtSetValueKeyFunction = LONG(WINAPI*)(HANDLE, CountedName*, ULONG, ULONG, const void*,
-                                            ULONG);
+using NtSetValueKeyFunction = LONG(WINAPI*)(HANDLE, CountedName*, ULONG, ULONG, const void*, ULONG);
 }  // namespace
 
 void SetRawValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
@@ -49,8 +48,7 @@ void SetRawValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD
                             nullptr) == ERROR_SUCCESS);
     std::wstring nameText = name;
     CountedName counted = {static_cast<USHORT>(nameText.size() * sizeof(wchar_t)),
-                           static_cast<USHORT>(nameText.size() * sizeof(wchar_t)),
-                           &nameText[0]};
+                           static_cast<USHORT>(nameText.size() * sizeof(wchar_t)), &nameText[0]};
     const LONG status = setValue(key, &counted, 0, type, data, size);
     RegCloseKey(key);
     REQUIRE(status == 0);
@@ -82,8 +80,8 @@ std::vector<StoredValue> ListValues(HKEY root, const std::wstring& path)
         if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &size) !=
             ERROR_SUCCESS)
             break;
-        values.push_back({std::wstring(name, nameLength), type,
-                          std::vector<BYTE>(data, data + size)});
+        values.push_back(
+            {std::wstring(name, nameLength), type, std::vector<BYTE>(data, data + size)});
     }
     RegCloseKey(key);
     return values;

@@ -21,10 +21,8 @@ void StoreSetting(const wchar_t* name, DWORD value)
 bool SameSettings(const SettingsRecord& a, const SettingsRecord& b)
 {
     return a.IsAutoMGQExec == b.IsAutoMGQExec && a.IsAutoMGQClose == b.IsAutoMGQClose &&
-           a.Transparency == b.Transparency &&
-           a.CrossPressSensitivity == b.CrossPressSensitivity &&
-           a.IsOKCancelChange == b.IsOKCancelChange &&
-           std::wcscmp(a.MGQpath, b.MGQpath) == 0 &&
+           a.Transparency == b.Transparency && a.CrossPressSensitivity == b.CrossPressSensitivity &&
+           a.IsOKCancelChange == b.IsOKCancelChange && std::wcscmp(a.MGQpath, b.MGQpath) == 0 &&
            WindowRecordsEqual(a.WindowRecords, b.WindowRecords);
 }
 
@@ -97,9 +95,12 @@ TEST_CASE("settings saved and loaded back")
     for (const StoredValue& v : values) found.emplace_back(v.Name, v.Type);
     std::sort(found.begin(), found.end());
     const std::vector<std::pair<std::wstring, DWORD>> expected = {
-        {L"CrossPressSensitivity", REG_DWORD}, {L"IsAutoMGQClose", REG_DWORD},
-        {L"IsAutoMGQExec", REG_DWORD},         {L"IsOKCancelChange", REG_DWORD},
-        {L"MGQpath", REG_SZ},                  {L"Transparency", REG_DWORD},
+        {L"CrossPressSensitivity", REG_DWORD},
+        {L"IsAutoMGQClose", REG_DWORD},
+        {L"IsAutoMGQExec", REG_DWORD},
+        {L"IsOKCancelChange", REG_DWORD},
+        {L"MGQpath", REG_SZ},
+        {L"Transparency", REG_DWORD},
     };
     CHECK(found == expected);
     for (const StoredValue& v : values) {
@@ -134,8 +135,8 @@ TEST_CASE("settings saved and loaded back")
         }
         std::sort(names.begin(), names.end());
         CHECK(names == std::vector<std::wstring>{L"Input_height", L"Input_width", L"Input_x",
-                                                 L"Input_y", L"MGQ_height", L"MGQ_width",
-                                                 L"MGQ_x", L"MGQ_y"});
+                                                 L"Input_y", L"MGQ_height", L"MGQ_width", L"MGQ_x",
+                                                 L"MGQ_y"});
     }
 }
 
@@ -268,8 +269,10 @@ TEST_CASE("the stored path and the install record")
         const struct {
             const wchar_t* name;
             int32_t value;
-        } rows[] = {{L"IsAutoMGQExec", 0},  {L"IsAutoMGQClose", 0},
-                    {L"IsOKCancelChange", 0}, {L"Transparency", 25},
+        } rows[] = {{L"IsAutoMGQExec", 0},
+                    {L"IsAutoMGQClose", 0},
+                    {L"IsOKCancelChange", 0},
+                    {L"Transparency", 25},
                     {L"CrossPressSensitivity", 10}};
         for (const auto& row : rows) {
             CAPTURE(std::string(row.name, row.name + std::wcslen(row.name)));
@@ -358,12 +361,24 @@ TEST_CASE("construction and reset")
         SettingsRecord s = MakeSettings();
         PutWindowRecord(s.WindowRecords, L"800x600", MakeRect(1, 2, 3, 4), MakeRect(0, 0, 0, 0));
         switch (field) {
-        case 0: s.IsAutoMGQExec = true; break;
-        case 1: s.IsAutoMGQClose = true; break;
-        case 2: s.Transparency = 0; break;
-        case 3: s.CrossPressSensitivity = 9; break;
-        case 4: s.IsOKCancelChange = true; break;
-        case 5: std::wcscpy(s.MGQpath, L"c:\\games\\mgq\\mgq.exe"); break;
+        case 0:
+            s.IsAutoMGQExec = true;
+            break;
+        case 1:
+            s.IsAutoMGQClose = true;
+            break;
+        case 2:
+            s.Transparency = 0;
+            break;
+        case 3:
+            s.CrossPressSensitivity = 9;
+            break;
+        case 4:
+            s.IsOKCancelChange = true;
+            break;
+        case 5:
+            std::wcscpy(s.MGQpath, L"c:\\games\\mgq\\mgq.exe");
+            break;
         }
         ResetToDefaults(s);
         CHECK(s.IsModified);
@@ -431,15 +446,31 @@ TEST_CASE("assigning one record to another")
             CAPTURE(field);
             SettingsRecord changed = source;
             switch (field) {
-            case 0: changed.IsAutoMGQExec = true; break;
-            case 1: changed.IsAutoMGQClose = true; break;
-            case 2: changed.Transparency = 26; break;
-            case 3: changed.CrossPressSensitivity = 0; break;
-            case 4: changed.IsOKCancelChange = true; break;
-            case 5: changed.MGQpath[0] = L'D'; break;
-            case 6: changed.WindowRecords[0].MGQRect.bottom = 9; break;
-            case 7: PutWindowRecord(changed.WindowRecords, L"800x600", MakeRect(0, 0, 1, 1),
-                                    MakeRect(0, 0, 0, 0)); break;
+            case 0:
+                changed.IsAutoMGQExec = true;
+                break;
+            case 1:
+                changed.IsAutoMGQClose = true;
+                break;
+            case 2:
+                changed.Transparency = 26;
+                break;
+            case 3:
+                changed.CrossPressSensitivity = 0;
+                break;
+            case 4:
+                changed.IsOKCancelChange = true;
+                break;
+            case 5:
+                changed.MGQpath[0] = L'D';
+                break;
+            case 6:
+                changed.WindowRecords[0].MGQRect.bottom = 9;
+                break;
+            case 7:
+                PutWindowRecord(changed.WindowRecords, L"800x600", MakeRect(0, 0, 1, 1),
+                                MakeRect(0, 0, 0, 0));
+                break;
             }
             changed.IsModified = false;
             changed.IsDisplayChanged = true;
