@@ -53,8 +53,10 @@ void PlaceWindows()
 
     const WindowFrame frame = {GetSystemMetrics(SM_CYCAPTION), GetSystemMetrics(SM_CXDLGFRAME),
                                GetSystemMetrics(SM_CYDLGFRAME)};
+    // A key that does not fit (never for a real screen) matches no record.
     wchar_t key[ResolutionKeyCapacity] = L"";
-    std::swprintf(key, ResolutionKeyCapacity, L"%dx%d", screenWidth, screenHeight);
+    if (std::swprintf(key, ResolutionKeyCapacity, L"%dx%d", screenWidth, screenHeight) < 0)
+        key[0] = L'\0';
     const Placement placement = LookupPlacement(Settings.WindowRecords, key);
 
     // Unvalidated on purpose: a stale handle only makes the game's moves fail.

@@ -94,6 +94,7 @@ TEST_CASE("the overlay and the game land at their default places, at two screen 
         CHECK_MESSAGE(placed, "game " << Describe(ClientOnScreen(gameWindow)) << ", overlay "
                                       << Describe(ClientOnScreen(overlay)));
         CHECK((GetWindowLongW(overlay, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+        CHECK(GetForegroundWindow() != overlay);
 
         // The game saw its move last: start-up resized it first, a display
         // change only moves it (its size already fits), once.
