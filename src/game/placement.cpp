@@ -31,8 +31,7 @@ std::vector<WindowMove> PlanWindowMoves(const Placement& placement, const Window
         // A window whose client area cannot be read is gone; sizing it is pointless.
         if (gameClient && (gameClient->cx != wanted.cx || gameClient->cy != wanted.cy)) {
             moves.push_back({game, HWND_TOP, 0, 0, Saturate(wanted.cx + 2 * borderX),
-                             Saturate(wanted.cy + int64_t{frame.FrameY} + borderTop),
-                             SWP_NOMOVE});
+                             Saturate(wanted.cy + int64_t{frame.FrameY} + borderTop), SWP_NOMOVE});
         }
         moves.push_back({game, HWND_TOP, Saturate(placement.GamePos.x - borderX),
                          Saturate(placement.GamePos.y - borderTop), wanted.cx, wanted.cy,

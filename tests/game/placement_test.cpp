@@ -97,8 +97,8 @@ TEST_CASE("the planned calls size the game only when needed and never size the o
     const Placement defaults = MakePlacement({1580, 210}, {340, 520}, {290, 40}, {1280, 720});
     const WindowMove gameMove = {Game, HWND_TOP, 287, 14, 1280, 720, SWP_NOSIZE};
     const WindowMove gameResize = {Game, HWND_TOP, 0, 0, 1286, 749, SWP_NOMOVE};
-    const WindowMove overlayMove = {Overlay, HWND_TOPMOST, 1577, 184, 340, 520,
-                                    SWP_NOSIZE | SWP_NOACTIVATE};
+    const WindowMove overlayMove = {
+        Overlay, HWND_TOPMOST, 1577, 184, 340, 520, SWP_NOSIZE | SWP_NOACTIVATE};
     const SIZE wanted = {1280, 720}, narrower = {1279, 720}, shorter = {1280, 719},
                other = {800, 600};
 
@@ -110,34 +110,37 @@ TEST_CASE("the planned calls size the game only when needed and never size the o
     };
     const Row rows[] = {
         {"game already at the wanted size: moved only", Game, &wanted, {gameMove, overlayMove}},
-        {"game of another size: resized, then moved", Game, &other,
+        {"game of another size: resized, then moved",
+         Game,
+         &other,
          {gameResize, gameMove, overlayMove}},
         {"only the width differs", Game, &narrower, {gameResize, gameMove, overlayMove}},
         {"only the height differs", Game, &shorter, {gameResize, gameMove, overlayMove}},
         {"no game: the overlay alone", nullptr, nullptr, {overlayMove}},
-        {"game whose client area cannot be read: no resize", Game, nullptr,
+        {"game whose client area cannot be read: no resize",
+         Game,
+         nullptr,
          {gameMove, overlayMove}},
     };
     for (const Row& row : rows) {
         INFO(std::string(row.name));
-        CHECK(Describe(PlanWindowMoves(defaults, frame, Overlay, row.game,
-                                       row.client)) == Describe(row.expected));
+        CHECK(Describe(PlanWindowMoves(defaults, frame, Overlay, row.game, row.client)) ==
+              Describe(row.expected));
     }
 }
 
 TEST_CASE("stored rectangles at the ends of the 32-bit range do not overflow the frame sums")
 {
     const WindowFrame frame = {19, 3, 3};
-    const Placement extreme =
-        MakePlacement({INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX});
+    const Placement extreme = MakePlacement({INT_MIN, INT_MIN}, {INT_MAX, INT_MAX},
+                                            {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX});
     const SIZE client = {100, 100};
     const std::vector<WindowMove> expected = {
         {Game, HWND_TOP, 0, 0, INT_MAX, INT_MAX, SWP_NOMOVE},
         {Game, HWND_TOP, INT_MIN, INT_MIN, INT_MAX, INT_MAX, SWP_NOSIZE},
         {Overlay, HWND_TOPMOST, INT_MIN, INT_MIN, INT_MAX, INT_MAX, SWP_NOSIZE | SWP_NOACTIVATE},
     };
-    CHECK(Describe(PlanWindowMoves(extreme, frame, Overlay, Game, &client)) ==
-          Describe(expected));
+    CHECK(Describe(PlanWindowMoves(extreme, frame, Overlay, Game, &client)) == Describe(expected));
 }
 
 TEST_CASE("both real windows land where the record or the defaults say")
@@ -151,10 +154,12 @@ TEST_CASE("both real windows land where the record or the defaults say")
         const char* name;
         const wchar_t* recordKey;  // null: no record
         RECT inputRect, mgqRect;
-        SIZE gameClient;           // 0 x 0: no game window
+        SIZE gameClient;  // 0 x 0: no game window
         RECT expectedGame, expectedOverlay;
         int gameCalls;
     };
+    // One row per case reads better than one value per line.
+    // clang-format off
     const Row rows[] = {
         {"no record, game already 1280 x 720", nullptr, none, none, {1280, 720},
          {290, 40, 1570, 760}, {1580, 210, 1920, 730}, 1},
@@ -171,6 +176,7 @@ TEST_CASE("both real windows land where the record or the defaults say")
          {50, 60, 250, 360}, {400, 200, 1040, 680}, {640, 480}, {400, 200, 1040, 680},
          {50, 60, 390, 580}, 1},
     };
+    // clang-format on
     for (const Row& row : rows) {
         INFO(std::string(row.name));
         UniqueWindow overlay = CreateOverlayLikeWindow();
@@ -230,7 +236,8 @@ TEST_CASE("a stale cached game window is addressed as it is, and the overlay sti
     MainWindow = overlay.get();
     CachedGameWindow = stale;
     const RECT liveBefore = ScreenClientRect(live.get());
-    const Placement expected = LookupPlacement(Settings.WindowRecords, CurrentResolutionKey().c_str());
+    const Placement expected =
+        LookupPlacement(Settings.WindowRecords, CurrentResolutionKey().c_str());
 
     PlaceWindows();
 
@@ -299,16 +306,17 @@ UniqueWindow CreatePaintCountingWindow()
     RECT outer = {600, 100, 940, 620};
     AdjustWindowRectEx(&outer, WS_CAPTION, FALSE, WS_EX_NOACTIVATE);
     UniqueWindow window(CreateWindowExW(WS_EX_NOACTIVATE, wc.lpszClassName, L"paint counter",
-                                        WS_CAPTION, outer.left, outer.top,
-                                        outer.right - outer.left, outer.bottom - outer.top,
-                                        nullptr, nullptr, wc.hInstance, nullptr));
+                                        WS_CAPTION, outer.left, outer.top, outer.right - outer.left,
+                                        outer.bottom - outer.top, nullptr, nullptr, wc.hInstance,
+                                        nullptr));
     if (window) ShowWindow(window.get(), SW_SHOWNOACTIVATE);
     return window;
 }
 
 }  // namespace
 
-TEST_CASE("a display change places once without repainting; the size command repaints without erasing")
+TEST_CASE(
+    "a display change places once without repainting; the size command repaints without erasing")
 {
     PlacementScope scope;
     struct Row {

@@ -26,10 +26,9 @@ UniqueWindow CreateShownWindow(const wchar_t* className, HINSTANCE instance, DWO
     RegisterOnce(className, instance);
     RECT outer = client;
     AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-    UniqueWindow window(CreateWindowExW(exStyle, className, L"test window", style, outer.left,
-                                        outer.top, outer.right - outer.left,
-                                        outer.bottom - outer.top, nullptr, nullptr, instance,
-                                        nullptr));
+    UniqueWindow window(CreateWindowExW(
+        exStyle, className, L"test window", style, outer.left, outer.top, outer.right - outer.left,
+        outer.bottom - outer.top, nullptr, nullptr, instance, nullptr));
     if (window) ShowWindow(window.get(), SW_SHOWNOACTIVATE);
     return window;
 }
