@@ -2,6 +2,7 @@
 // subsystems come up, then the message loop.
 #include "app.h"
 #include "game/game.h"
+#include "settings/settings.h"
 
 HINSTANCE AppInstance = nullptr;
 HICON AppIcon = nullptr;
@@ -77,6 +78,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
                                         nullptr);
     if (!window) return false;
 
+    LoadSettings();
     MainWindow = window;
     InitOverlay(window);
 
@@ -88,7 +90,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
 bool InitOverlay(HWND window)
 {
     PlaceWindows();                 // still hidden: placing does not show it
-    SetLayeredWindowAttributes(window, 0, OverlayAlpha(25), LWA_ALPHA);
+    SetLayeredWindowAttributes(window, 0, OverlayAlpha(Settings.Transparency), LWA_ALPHA);
     return true;
 }
 
