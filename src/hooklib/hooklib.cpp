@@ -1,0 +1,96 @@
+// The hook library's state and procedures. Both hooks run on the installing
+// thread while it waits for messages, so the state needs no lock. The library
+// uses nothing of the C++ runtime.
+#include "hooklib.h"
+
+namespace {
+
+// Must match the overlay's private message of the same name (WM_USER + 200).
+constexpr UINT WM_SKIPRELEASE = WM_USER + 200;
+
+HINSTANCE ModuleInstance = nullptr;
+HWND OverlayWindow = nullptr;
+HWND GameWindow = nullptr;
+HWINEVENTHOOK ForegroundHook = nullptr;
+HHOOK KeyboardHook = nullptr;
+
+void PostSkipRelease()
+{
+    PostMessageW(OverlayWindow, WM_SKIPRELEASE, 0, 0);
+}
+
+bool EndsLatch(DWORD vk)
+{
+    return vk == VK_CONTROL || vk == VK_LCONTROL || vk == VK_RCONTROL || vk == VK_ESCAPE;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) ModuleInstance = instance;
+    return TRUE;
+}
+
+int __cdecl SetSkipLockHook(HWND overlay, HWND game)
+{
+    // A second call while hooks are installed must not orphan the first pair.
+    // A hook that cannot be removed stays and serves this latch: it reads the
+    // windows stored below, so there is still only one pair.
+    UnsetSkipLockHook();
+
+    OverlayWindow = overlay;
+    GameWindow = game;
+    int result = 1;
+    if (!ForegroundHook) {
+        ForegroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
+                                         ModuleInstance, WinEventProc, 0, 0,
+                                         WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNTHREAD |
+                                             WINEVENT_SKIPOWNPROCESS);
+        if (!ForegroundHook) result = 0;
+    }
+    if (!KeyboardHook) {
+        KeyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyProc, ModuleInstance, 0);
+        if (!KeyboardHook) return 0;
+    }
+    return result;
+}
+
+int __cdecl UnsetSkipLockHook()
+{
+    int result = 1;
+    if (ForegroundHook) {
+        if (UnhookWinEvent(ForegroundHook))
+            ForegroundHook = nullptr;
+        else
+            result = 0;
+    }
+    if (KeyboardHook) {
+        if (UnhookWindowsHookEx(KeyboardHook))
+            KeyboardHook = nullptr;
+        else
+            result = 0;
+    }
+    return result;
+}
+
+LRESULT CALLBACK KeyProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code != HC_ACTION) return CallNextHookEx(KeyboardHook, code, wParam, lParam);
+
+    // Injected events count like real ones: the latch's own Ctrl press is
+    // sent before the hooks go in, so it never reaches here.
+    const DWORD vk = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode;
+    if (wParam == WM_KEYDOWN) {
+        if (!EndsLatch(vk)) return CallNextHookEx(KeyboardHook, code, wParam, lParam);
+        PostSkipRelease();
+    }
+    // Escape ends the latch and must not reach the game, up or down.
+    if (vk == VK_ESCAPE) return 1;
+    return CallNextHookEx(KeyboardHook, code, wParam, lParam);
+}
+
+void CALLBACK WinEventProc(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD)
+{
+    if (window != GameWindow) PostSkipRelease();
+}
