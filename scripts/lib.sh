@@ -23,6 +23,11 @@ orvex_build() {
   cmake --build "$ORVEX_BUILD_DIR" "${targets[@]}"
 }
 
+# The version the deliverables carry (src/resources/version.h), which names the packages.
+orvex_version() {
+  sed -n 's/^#define ORVEX_VERSION_TEXT "\(.*\)"$/\1/p' "$ORVEX_ROOT/src/resources/version.h"
+}
+
 # Starts Xvfb on a free display unless one is given (or ORVEX_OWN_DISPLAY=1).
 orvex_display() {
   local size=${1:-1920x1080}
