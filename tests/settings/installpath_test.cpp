@@ -79,27 +79,23 @@ TEST_CASE("install directory data that is not a well-formed string")
     struct Row {
         const char* name;
         std::wstring data;  // stored exactly, without any terminator added
-        DWORD extraBytes;   // 1: one odd byte more
+        bool oddByte;
         std::wstring expected;
     };
     const Row rows[] = {
-        {"no terminator", L"C:\\Games\\", 0, L"C:\\Games\\mgq.exe"},
-        {"odd byte count", L"C:\\Games\\", 1, L"C:\\Games\\mgq.exe"},
+        {"no terminator", L"C:\\Games\\", false, L"C:\\Games\\mgq.exe"},
+        {"odd byte count", L"C:\\Games\\", true, L"C:\\Games\\mgq.exe"},
         {"text ends at an inner terminator", std::wstring(L"C:\\A\\\0junk", 10), 0,
          L"C:\\A\\mgq.exe"},
-        {"129 characters filling the budget but one", dir129, 0, dir129 + L"mgq.exe"},
-        {"130 characters filling the budget exactly", dir130, 0, L""},
-        {"129 characters and an odd byte", dir129, 1, dir129 + L"mgq.exe"},
-        {"empty data", L"", 0, L"mgq.exe"},
+        {"129 characters filling the budget but one", dir129, false, dir129 + L"mgq.exe"},
+        {"130 characters filling the budget exactly", dir130, false, L""},
+        {"129 characters and an odd byte", dir129, true, dir129 + L"mgq.exe"},
+        {"empty data", L"", false, L"mgq.exe"},
     };
     for (const Row& row : rows) {
         INFO(row.name);
         CleanRegistry clean;
-        std::vector<BYTE> bytes(reinterpret_cast<const BYTE*>(row.data.data()),
-                                reinterpret_cast<const BYTE*>(row.data.data() + row.data.size()));
-        if (row.extraBytes) bytes.push_back('X');
-        SetRawValue(HKEY_LOCAL_MACHINE, InstallKeyPath, L"InstallDir", REG_SZ, bytes.data(),
-                    static_cast<DWORD>(bytes.size()));
+        SetStringBytes(HKEY_LOCAL_MACHINE, InstallKeyPath, L"InstallDir", row.data, row.oddByte);
         CHECK(LookupInstallPath() == row.expected);
     }
 }

@@ -59,6 +59,15 @@ void SetDwordValue(HKEY root, const std::wstring& path, const wchar_t* name, DWO
     SetRawValue(root, path, name, REG_DWORD, &value, sizeof(value));
 }
 
+void SetStringBytes(HKEY root, const std::wstring& path, const wchar_t* name,
+                    const std::wstring& data, bool oddByte)
+{
+    const BYTE* begin = reinterpret_cast<const BYTE*>(data.data());
+    std::vector<BYTE> bytes(begin, begin + data.size() * sizeof(wchar_t));
+    if (oddByte) bytes.push_back('X');
+    SetRawValue(root, path, name, REG_SZ, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
 void SetStringValue(HKEY root, const std::wstring& path, const wchar_t* name,
                     const std::wstring& text, DWORD type)
 {

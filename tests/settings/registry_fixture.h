@@ -24,6 +24,10 @@ void WipeTestKeys();
 void SetRawValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
                  const void* data, DWORD size);
 void SetDwordValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value);
+// A REG_SZ of exactly the text's code units, no terminator added (the text may
+// carry its own), and one stray byte more when oddByte is set.
+void SetStringBytes(HKEY root, const std::wstring& path, const wchar_t* name,
+                    const std::wstring& data, bool oddByte);
 void SetStringValue(HKEY root, const std::wstring& path, const wchar_t* name,
                     const std::wstring& text, DWORD type = REG_SZ);
 

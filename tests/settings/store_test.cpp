@@ -288,30 +288,26 @@ TEST_CASE("stored path data that is not a well-formed string")
     struct Row {
         const char* name;
         std::wstring data;  // stored exactly, without any terminator added
-        DWORD extraBytes;
+        bool oddByte;
         bool accepted;
         std::wstring expected;
     };
     const Row rows[] = {
-        {"no terminator", L"F:\\mgq.exe", 0, true, L"F:\\mgq.exe"},
-        {"odd byte count", L"F:\\mgq.exe", 1, true, L"F:\\mgq.exe"},
-        {"inner terminator", std::wstring(L"F:\\a.exe\0F:\\b.exe", 17), 0, true, L"F:\\a.exe"},
-        {"259 characters and the terminator", path259 + L'\0', 0, true, path259},
-        {"259 characters without terminator", path259, 0, true, path259},
-        {"259 characters and an odd byte", path259, 1, true, path259},
-        {"260 characters without terminator", path260, 0, false, L""},
-        {"260 characters and the terminator", path260 + L'\0', 0, false, L""},
-        {"1000 characters", std::wstring(1000, L'x'), 0, false, L""},
+        {"no terminator", L"F:\\mgq.exe", false, true, L"F:\\mgq.exe"},
+        {"odd byte count", L"F:\\mgq.exe", true, true, L"F:\\mgq.exe"},
+        {"inner terminator", std::wstring(L"F:\\a.exe\0F:\\b.exe", 17), false, true, L"F:\\a.exe"},
+        {"259 characters and the terminator", path259 + L'\0', false, true, path259},
+        {"259 characters without terminator", path259, false, true, path259},
+        {"259 characters and an odd byte", path259, true, true, path259},
+        {"260 characters without terminator", path260, false, false, L""},
+        {"260 characters and the terminator", path260 + L'\0', false, false, L""},
+        {"1000 characters", std::wstring(1000, L'x'), false, false, L""},
     };
     for (const Row& row : rows) {
         INFO(row.name);
         CleanRegistry clean;
         StoreInstallRecord();
-        std::vector<BYTE> bytes(reinterpret_cast<const BYTE*>(row.data.data()),
-                                reinterpret_cast<const BYTE*>(row.data.data() + row.data.size()));
-        if (row.extraBytes) bytes.push_back('X');
-        SetRawValue(HKEY_CURRENT_USER, SettingsKeyPath, L"MGQpath", REG_SZ, bytes.data(),
-                    static_cast<DWORD>(bytes.size()));
+        SetStringBytes(HKEY_CURRENT_USER, SettingsKeyPath, L"MGQpath", row.data, row.oddByte);
         LoadSettings();
         CHECK(std::wstring(Settings.MGQpath) == (row.accepted ? row.expected : InstalledPath));
     }
