@@ -125,7 +125,7 @@ TEST_CASE("comparing window record lists")
     CHECK_FALSE(WindowRecordsEqual(longer, a));
 
     WindowRecordList otherKey = a;
-    std::wcscpy(otherKey[1].ResolutionKey, L"1280x800");
+    std::wmemcpy(otherKey[1].ResolutionKey, L"1280x800", 9);
     CHECK_FALSE(WindowRecordsEqual(a, otherKey));
     CHECK_FALSE(WindowRecordsEqual(otherKey, a));
 

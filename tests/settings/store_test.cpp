@@ -44,7 +44,7 @@ SettingsRecord OffDefaults()
     s.Transparency = 60;
     s.CrossPressSensitivity = 3;
     s.IsOKCancelChange = true;
-    std::wcscpy(s.MGQpath, L"E:\\Elsewhere\\mgq.exe");
+    SetMGQpath(s, L"E:\\Elsewhere\\mgq.exe");
     PutWindowRecord(s.WindowRecords, L"1920x1080", MakeRect(1580, 210, 1920, 730),
                     MakeRect(290, 40, 1570, 760));
     PutWindowRecord(s.WindowRecords, L"1280x720", MakeRect(940, 0, 1280, 520),
@@ -373,9 +373,10 @@ TEST_CASE("construction and reset")
             s.IsOKCancelChange = true;
             break;
         case 5:
-            std::wcscpy(s.MGQpath, L"c:\\games\\mgq\\mgq.exe");
+            SetMGQpath(s, L"c:\\games\\mgq\\mgq.exe");
             break;
         }
+        s.IsModified = false;
         ResetToDefaults(s);
         CHECK(s.IsModified);
         CheckDefaults(s, InstalledPath);
