@@ -3,6 +3,7 @@
 // "quit?" on a close request the way the game does (Left selects yes, Z confirms).
 //
 //   standin-game.exe [--log FILE] [--pos X Y] [--client W H]
+//   (without --log: the file named by ORVEX_STANDIN_LOG, else standard output)
 #include <windows.h>
 #include <shellapi.h>
 #include <cstdlib>
@@ -17,7 +18,11 @@ const wchar_t GameClass[] = L"MoonGlass_Class";
 constexpr DWORD GameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 bool KeyHeld[256];
-enum class QuitState { None, Asked, YesSelected } Quit = QuitState::None;
+enum class QuitState { None, Asked, YesSelected, Confirmed } Quit = QuitState::None;
+// Once confirmed, the window stays until Z is let go (or this long has passed),
+// so the release of the confirming key still reaches it.
+constexpr UINT_PTR ExitTimer = 1;
+constexpr UINT ExitDelayMs = 1000;
 bool FirstPaintLogged = false;
 
 const char* KeyEventName(UINT message)
@@ -56,7 +61,8 @@ void AnswerQuitQuestion(HWND window, WPARAM vk)
         LogEvent("QUIT-YES");
     } else if (Quit == QuitState::YesSelected && vk == 'Z') {
         LogEvent("EXIT");
-        DestroyWindow(window);
+        Quit = QuitState::Confirmed;
+        SetTimer(window, ExitTimer, ExitDelayMs, nullptr);
     }
     InvalidateRect(window, nullptr, TRUE);
 }
@@ -68,6 +74,7 @@ void OnKey(HWND window, UINT message, WPARAM vk, LPARAM info)
     if (vk < 256) KeyHeld[vk] = down;
     InvalidateRect(window, nullptr, TRUE);
     if (down && Quit != QuitState::None) AnswerQuitQuestion(window, vk);
+    if (!down && Quit == QuitState::Confirmed && vk == 'Z') DestroyWindow(window);
 }
 
 void OnPaint(HWND window)
@@ -128,12 +135,28 @@ LRESULT CALLBACK GameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_PAINT:
         OnPaint(window);
         return 0;
+    case WM_TIMER:
+        if (wParam == ExitTimer) DestroyWindow(window);
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+// How long this process has existed: a launcher that waits only briefly for
+// the window can then tell whether it could have seen it.
+long long MillisecondsSinceProcessStart()
+{
+    FILETIME created, exited, kernel, user, now;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return (ticks(now) - ticks(created)) / 10000;  // 100 ns units
 }
 
 struct Options {
@@ -165,7 +188,12 @@ Options ParseOptions()
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     const Options options = ParseOptions();
-    OpenEventLog(options.logPath);
+    // Started without a command line (as a launcher does), the log path can
+    // come from the environment instead.
+    wchar_t environmentLog[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(L"ORVEX_STANDIN_LOG", environmentLog, MAX_PATH);
+    const bool useEnvironment = !options.logPath && length > 0 && length < MAX_PATH;
+    OpenEventLog(useEnvironment ? environmentLog : options.logPath);
 
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -192,6 +220,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
                                         outer.right - outer.left, outer.bottom - outer.top,
                                         nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
+    LogEvent("WINDOW after=%lld", MillisecondsSinceProcessStart());
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     SetForegroundWindow(window);
