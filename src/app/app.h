@@ -36,3 +36,6 @@ bool InitOverlay(HWND window);
 int RunMessageLoop(HACCEL accelerators);
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// After the settings changed the display: new alpha, new pad and geometries,
+// new device resources at the next paint (the pressed marks are dropped).
+void ApplyDisplaySettings(HWND window);

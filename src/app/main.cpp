@@ -1,6 +1,7 @@
 // Entry point of Orvex.exe.
 #include "app.h"
 #include <commctrl.h>
+#include "render/render.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
@@ -21,5 +22,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     if (!InitInstance(instance, showCommand)) return 0;
 
     const HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_ORVEX));
-    return RunMessageLoop(accelerators);
+    const int exitCode = RunMessageLoop(accelerators);
+    ReleaseDrawingResources();
+    return exitCode;
 }

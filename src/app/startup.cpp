@@ -1,6 +1,8 @@
 // Start-up: window class, overlay window and the fixed order in which the
 // subsystems come up, then the message loop.
 #include "app.h"
+#include "pad/pad.h"
+#include "render/render.h"
 #include "game/game.h"
 #include "settings/settings.h"
 
@@ -78,6 +80,9 @@ bool InitInstance(HINSTANCE instance, int showCommand)
                                         nullptr);
     if (!window) return false;
 
+    // The drawing objects come first; the program runs on whatever their outcome.
+    CreateDeviceIndependentResources();
+
     LoadSettings();
     MainWindow = window;
     InitOverlay(window);
@@ -89,6 +94,9 @@ bool InitInstance(HINSTANCE instance, int showCommand)
 
 bool InitOverlay(HWND window)
 {
+    BuildPadLayout();
+    BuildElementGeometries();
+    CreateDeviceResources(window);  // a failure is retried by every paint
     PlaceWindows();                 // still hidden: placing does not show it
     SetLayeredWindowAttributes(window, 0, OverlayAlpha(Settings.Transparency), LWA_ALPHA);
     return true;

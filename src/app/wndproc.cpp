@@ -1,5 +1,7 @@
 // The overlay's window procedure: one case per message, one handler per case.
 #include "app.h"
+#include "pad/pad.h"
+#include "render/render.h"
 #include "game/game.h"
 
 namespace {
@@ -7,6 +9,7 @@ namespace {
 void OnDestroy(HWND)
 {
     WindowClosing = true;
+    DestroyPadElementTable(CurrentPadTable);
     PostQuitMessage(0);
 }
 
@@ -52,6 +55,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnMouseActivate();
     case WM_CAPTURECHANGED:
         return 0;
+    case WM_PAINT:
+        RepaintPad(window);
+        return 0;
+    case WM_SIZE:
+        ResizeRenderTarget(window);
+        return 0;
+    case WM_ERASEBKGND:
+        return 0;  // every paint covers the whole client area itself
     case WM_DISPLAYCHANGE:
         PlaceWindows();  // the overlay keeps its size, so nothing to repaint
         return 0;

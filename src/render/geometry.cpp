@@ -33,7 +33,8 @@ std::vector<D2D1_POINT_2F> FigureVertices(const PadElement& element)
         vertices = {PixelPoint(x, y), PixelPoint(x + size.x, y), PixelPoint(x + size.x, y + size.y),
                     PixelPoint(x, y + size.y)};
     } else {
-        for (const OutlinePoint& p : element.OutlinePoints) vertices.push_back(PixelPoint(x + p.x, y + p.y));
+        for (const OutlinePoint& p : element.OutlinePoints)
+            vertices.push_back(PixelPoint(x + p.x, y + p.y));
     }
     return vertices;
 }

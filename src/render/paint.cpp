@@ -99,7 +99,8 @@ HRESULT RepaintPad(HWND window)
     if (CurrentPadTable) PaintElements();
     const HRESULT hr = Drawing.EndDraw(RenderTarget.Get());
     if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
-        // The next WM_PAINT makes a new target and brushes; geometries belong to the factory and stay.
+        // The next WM_PAINT makes a new target and brushes; geometries belong to the factory and
+        // stay.
         DiscardDeviceResources();
         InvalidateRect(window, nullptr, FALSE);
     }

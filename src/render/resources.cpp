@@ -61,12 +61,14 @@ bool CreateDeviceIndependentResources()
 {
     D2DFactory.Reset();
     if (FAILED(Drawing.CreateD2DFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory),
-                                        nullptr, reinterpret_cast<void**>(D2DFactory.GetAddressOf()))))
+                                        nullptr,
+                                        reinterpret_cast<void**>(D2DFactory.GetAddressOf()))))
         return false;
 
     DWriteFactory.Reset();
-    if (FAILED(Drawing.CreateDWriteFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                           reinterpret_cast<IUnknown**>(DWriteFactory.GetAddressOf()))))
+    if (FAILED(Drawing.CreateDWriteFactory(
+            DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+            reinterpret_cast<IUnknown**>(DWriteFactory.GetAddressOf()))))
         return false;
 
     if (FAILED(CreateCentredTextFormat(18.0f, TextFormatNormal))) return false;

@@ -34,8 +34,11 @@ struct Layout {
 
 TEST_CASE("the diagonal reach is four pixels per step of sensitivity, within 0 to 40")
 {
-    struct Row { int32_t sensitivity, reach; };
-    const Row rows[] = {{0, 0}, {1, 4}, {5, 20}, {10, 40}, {-3, 0}, {11, 40}, {INT32_MAX, 40}, {INT32_MIN, 0}};
+    struct Row {
+        int32_t sensitivity, reach;
+    };
+    const Row rows[] = {{0, 0},  {1, 4},   {5, 20},         {10, 40},
+                        {-3, 0}, {11, 40}, {INT32_MAX, 40}, {INT32_MIN, 0}};
     for (const Row& row : rows) {
         CAPTURE(row.sensitivity);
         CHECK(DiagonalReach(row.sensitivity) == row.reach);
@@ -48,14 +51,30 @@ TEST_CASE("the layout holds the 17 elements in their order, fresh and labelled")
     const PadElementTable& table = *CurrentPadTable;
     REQUIRE(table.Count == 17);
     CHECK(table.Capacity == 30);
-    struct Row { const wchar_t* label; KeyMask mask; bool visible; int32_t style; };
+    struct Row {
+        const wchar_t* label;
+        KeyMask mask;
+        bool visible;
+        int32_t style;
+    };
     const Row rows[] = {
-        {L"↑", 0x1, true, 2},         {L"↓", 0x2, true, 2},        {L"←", 0x4, true, 2},
-        {L"→", 0x8, true, 2},         {L"↑→", 0x9, false, 2},      {L"↓→", 0xA, false, 2},
-        {L"←↓", 0x6, false, 2},       {L"←↑", 0x5, false, 2},      {L"×", 0x20, true, 2},
-        {L"○", 0x10, true, 2},        {L"システム", 0x800, true, 1}, {L"経営ノート", 0x400, true, 1},
-        {L"1時間送る", 0x200, true, 1}, {L"ログ", 0x100, true, 1},    {L"スキップ", 0x80, true, 1},
-        {L"タブ移動", 0x40, true, 1},  {L"サイズ調整", 0x1000, true, 1},
+        {L"↑", 0x1, true, 2},
+        {L"↓", 0x2, true, 2},
+        {L"←", 0x4, true, 2},
+        {L"→", 0x8, true, 2},
+        {L"↑→", 0x9, false, 2},
+        {L"↓→", 0xA, false, 2},
+        {L"←↓", 0x6, false, 2},
+        {L"←↑", 0x5, false, 2},
+        {L"×", 0x20, true, 2},
+        {L"○", 0x10, true, 2},
+        {L"システム", 0x800, true, 1},
+        {L"経営ノート", 0x400, true, 1},
+        {L"1時間送る", 0x200, true, 1},
+        {L"ログ", 0x100, true, 1},
+        {L"スキップ", 0x80, true, 1},
+        {L"タブ移動", 0x40, true, 1},
+        {L"サイズ調整", 0x1000, true, 1},
     };
     for (int32_t i = 0; i < 17; ++i) {
         CAPTURE(i);
@@ -109,7 +128,8 @@ TEST_CASE("hit testing the real pad")
     for (const Row& row : rows) {
         CAPTURE(row.what);
         Layout layout(row.sensitivity, row.swapped);
-        CHECK(HitTestElements(row.points.data(), static_cast<int32_t>(row.points.size())) == row.keys);
+        CHECK(HitTestElements(row.points.data(), static_cast<int32_t>(row.points.size())) ==
+              row.keys);
     }
 }
 
@@ -128,7 +148,8 @@ TEST_CASE("rebuilding twice leaves one table of 17 and releases every old geomet
 {
     Layout layout(10, false);
     std::vector<Microsoft::WRL::ComPtr<ID2D1PathGeometry>> old;
-    for (int32_t i = 0; i < CurrentPadTable->Count; ++i) old.push_back(CurrentPadTable->Items[i].Geometry);
+    for (int32_t i = 0; i < CurrentPadTable->Count; ++i)
+        old.push_back(CurrentPadTable->Items[i].Geometry);
     for (int round = 0; round < 2; ++round) {
         PressElements(~KeySet{0});
         LatchSkipElements();

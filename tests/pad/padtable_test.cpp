@@ -88,7 +88,10 @@ TEST_CASE("the 31st element grows the table by 30 and the first 30 keep everythi
 
 TEST_CASE("labels are copied, bounded to 15 characters and empty when absent")
 {
-    struct Row { const wchar_t* given; const wchar_t* stored; };
+    struct Row {
+        const wchar_t* given;
+        const wchar_t* stored;
+    };
     const Row rows[] = {
         {nullptr, L""},
         {L"", L""},
@@ -129,7 +132,10 @@ TEST_CASE("hit testing with no points, a negative count or no table returns 0")
     AddSquare(L"A", 0x1, 0, 0);
     REQUIRE(BuildElementGeometries());
     const ContactPoint inside[] = {{5, 5}, {5, 5}};
-    struct Row { const ContactPoint* points; int32_t count; };
+    struct Row {
+        const ContactPoint* points;
+        int32_t count;
+    };
     const Row rows[] = {{nullptr, 1}, {inside, 0}, {inside, -1}, {inside, INT32_MIN}};
     for (const Row& row : rows) {
         CAPTURE(row.count);
@@ -146,16 +152,21 @@ TEST_CASE("elements without a usable shape get no geometry and are never hit")
 {
     FreshTable fresh;
     const OutlinePoint one[] = {{20, 20}};
-    struct Row { int32_t shapeKind; const OutlinePoint* points; int32_t count; };
+    struct Row {
+        int32_t shapeKind;
+        const OutlinePoint* points;
+        int32_t count;
+    };
     const Row rows[] = {
-        {ShapeNone, one, 1},      // no shape kind
-        {3, one, 1},              // unknown shape kind
-        {ShapeRectangle, one, 0}, // rectangle without its size
+        {ShapeNone, one, 1},       // no shape kind
+        {3, one, 1},               // unknown shape kind
+        {ShapeRectangle, one, 0},  // rectangle without its size
         {ShapeRectangle, one, -4},
         {ShapeRectangle, nullptr, 1},
-        {ShapePolygon, one, 1},   // polygon of one vertex
+        {ShapePolygon, one, 1},  // polygon of one vertex
     };
-    for (const Row& row : rows) AddPadElement(L"x", 1, 0x1, 0, 0, true, row.shapeKind, row.points, row.count);
+    for (const Row& row : rows)
+        AddPadElement(L"x", 1, 0x1, 0, 0, true, row.shapeKind, row.points, row.count);
     AddSquare(L"ok", 0x2, 40, 40);
     CHECK_FALSE(BuildElementGeometries());
     for (int32_t i = 0; i < 6; ++i) CHECK_FALSE(CurrentPadTable->Items[i].Geometry);
@@ -215,10 +226,16 @@ TEST_CASE("pressed and latched marks follow the key sets")
 
 TEST_CASE("a KeyMask enters a key set sign-extended")
 {
-    struct Row { KeyMask mask; KeySet set; };
+    struct Row {
+        KeyMask mask;
+        KeySet set;
+    };
     const Row rows[] = {
-        {0x1, 0x1}, {0x1000, 0x1000}, {0x7FFFFFFF, 0x7FFFFFFF},
-        {-1, ~KeySet{0}}, {INT32_MIN, 0xFFFFFFFF80000000ull},
+        {0x1, 0x1},
+        {0x1000, 0x1000},
+        {0x7FFFFFFF, 0x7FFFFFFF},
+        {-1, ~KeySet{0}},
+        {INT32_MIN, 0xFFFFFFFF80000000ull},
     };
     for (const Row& row : rows) {
         CAPTURE(row.mask);
