@@ -30,6 +30,7 @@ Unicode true
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define VENDOR_KEY "SOFTWARE\Lumenkey Works"
 !define SETTINGS_KEY "SOFTWARE\Lumenkey Works\Orvex"
+!define SYNCHRONIZE 0x00100000
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
@@ -73,7 +74,8 @@ LangString AskDeleteSettings ${LANG_ENGLISH} "Also delete your Orvex settings (H
 Var DeleteSettings
 
 ; Files in use cannot be replaced or deleted: ask a running Orvex to close (WM_CLOSE ends
-; it without touching the game) and wait up to five seconds for its window to go.
+; it without touching the game) and wait up to five seconds for its process to end; its
+; window goes before the process lets go of the files.
 !macro DEFINE_CLOSE_ORVEX prefix
 Function ${prefix}CloseOrvex
   FindWindow $0 "${WINDOW_CLASS}"
@@ -83,16 +85,27 @@ Function ${prefix}CloseOrvex
   MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION "$(AskCloseOrvex)" /SD IDOK IDOK close
   Quit
 close:
+  System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1) i'
+  System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2'
   SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
-  StrCpy $1 0
-  ${Do}
-    FindWindow $0 "${WINDOW_CLASS}"
-    ${If} $0 = 0
+  ${If} $2 <> 0
+    System::Call 'kernel32::WaitForSingleObject(p r2, i 5000) i .r3'
+    System::Call 'kernel32::CloseHandle(p r2)'
+    ${If} $3 = 0
       Return
     ${EndIf}
-    Sleep 100
-    IntOp $1 $1 + 1
-  ${LoopUntil} $1 >= 50
+  ${Else}
+    StrCpy $1 0
+    ${Do}
+      FindWindow $0 "${WINDOW_CLASS}"
+      ${If} $0 = 0
+        Sleep 500
+        Return
+      ${EndIf}
+      Sleep 100
+      IntOp $1 $1 + 1
+    ${LoopUntil} $1 >= 50
+  ${EndIf}
   MessageBox MB_OK|MB_ICONSTOP "$(OrvexStillRunning)" /SD IDOK
   Quit
 FunctionEnd

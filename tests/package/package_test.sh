@@ -74,6 +74,8 @@ installed_files_present() {
   for f in "${installed_files[@]}"; do [ -f "$program_files/$f" ] || return 1; done
 }
 
+start_installed() { (cd "$program_files" && wine "$program_files/Orvex.exe" >/dev/null 2>&1 &); }
+
 uninstall() {
   wine "$program_files_win\\uninstall.exe" "$@" /S >/dev/null 2>&1
   settle
@@ -116,7 +118,14 @@ wine "$ORVEX_PACKAGE_SETUP" /S /AUTOSTART >/dev/null 2>&1
 settle
 check "/AUTOSTART adds the Run entry for the installed program" \
   probe value HKCU "$run_key" Orvex "\"$program_files_win\\Orvex.exe\""
-(cd "$program_files" && wine "$program_files/Orvex.exe" >/dev/null 2>&1 &)
+start_installed
+check "the installed Orvex runs before installing again" probe window ORVEX 30000
+wine "$ORVEX_PACKAGE_SETUP" /S >/dev/null 2>&1
+settle
+check "installing over a running Orvex closes it first" not probe window ORVEX 0
+check "installing again without /AUTOSTART keeps the earlier Run entry" \
+  probe value HKCU "$run_key" Orvex "\"$program_files_win\\Orvex.exe\""
+start_installed
 check "the installed Orvex runs before the uninstall" probe window ORVEX 30000
 uninstall /DELSETTINGS
 check "the uninstaller closes a running Orvex" not probe window ORVEX 0
