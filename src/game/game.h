@@ -66,6 +66,7 @@ struct GameControlCalls {
                                  LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInfo);
     void(WINAPI* Sleep)(DWORD milliseconds);
     int(WINAPI* MessageBoxW)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+    BOOL(WINAPI* PostMessageW)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 extern GameControlCalls GameControl;
 

@@ -7,7 +7,7 @@
 #include "input/input.h"
 #include "settings/settings.h"
 
-GameControlCalls GameControl = {CreateProcessW, Sleep, MessageBoxW};
+GameControlCalls GameControl = {CreateProcessW, Sleep, MessageBoxW, PostMessageW};
 
 namespace {
 
@@ -86,7 +86,7 @@ void CloseGame()
 
     // Let go of the held Ctrl and remove the hooks before the game goes away.
     if (SkipLatched) ReleaseSkipLatch();
-    PostMessageW(CachedGameWindow, WM_CLOSE, 0, 0);
+    GameControl.PostMessageW(CachedGameWindow, WM_CLOSE, 0, 0);
     GameControl.Sleep(CloseRequestWait);
     for (const CloseKeyStep& step : CloseKeySequence) {
         if (step.Press)
