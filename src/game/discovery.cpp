@@ -2,6 +2,7 @@
 // one found.
 #include "game.h"
 #include <cwchar>
+#include <iterator>
 
 const wchar_t GameWindowClass[] = L"MoonGlass_Class";
 HWND CachedGameWindow = nullptr;
@@ -43,7 +44,8 @@ BOOL CALLBACK MatchGameWindow(HWND window, LPARAM param)
 HWND FindGameWindow()
 {
     GameWindowSearch search = {};
-    std::wcsncpy(search.WantedClass, GameWindowClass, ClassNameCapacity - 1);
+    static_assert(sizeof(GameWindowClass) <= sizeof(search.WantedClass), "class name fits");
+    std::wmemcpy(search.WantedClass, GameWindowClass, std::size(GameWindowClass));
     Discovery.EnumWindows(MatchGameWindow, reinterpret_cast<LPARAM>(&search));
     if (!search.Result) return nullptr;  // a failed search keeps the cache
     CachedGameWindow = search.Result;
