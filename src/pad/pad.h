@@ -73,8 +73,9 @@ void InitPadElement(PadElement& element);
 void DestroyPadElement(PadElement& element);
 std::unique_ptr<PadElementTable> CreatePadElementTable();
 void DestroyPadElementTable(std::unique_ptr<PadElementTable>& table);
-// Adds an element to CurrentPadTable; returns its index. A label longer than
-// 15 characters is cut to 15.
+// Adds an element to CurrentPadTable; returns its index, or -1 without a table.
+// A label longer than 15 characters is cut to 15; a missing points array or a
+// count below 1 leaves the element without points (and so without a shape).
 int32_t AddPadElement(const wchar_t* label, int32_t labelStyle, KeyMask keyMask, int32_t originX,
                       int32_t originY, bool visible, int32_t shapeKind, const OutlinePoint* points,
                       int32_t pointCount);

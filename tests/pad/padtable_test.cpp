@@ -144,6 +144,7 @@ TEST_CASE("hit testing with no points, a negative count or no table returns 0")
     CHECK(HitTestElements(inside, 2) == 0x1);
     DestroyPadElementTable(CurrentPadTable);
     CHECK(HitTestElements(inside, 2) == 0);
+    CHECK(AddSquare(L"late", 0x1, 0, 0) == -1);
     PressElements(~KeySet{0});  // no table: nothing to do, nothing to crash on
     LatchSkipElements();
 }
