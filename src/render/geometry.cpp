@@ -1,6 +1,7 @@
 // Element geometries: one closed, filled path figure per element, in client
 // pixels, used alike for drawing and for hit testing.
 #include "render/render.h"
+#include <algorithm>
 #include <vector>
 
 using Microsoft::WRL::ComPtr;
@@ -53,6 +54,40 @@ ComPtr<ID2D1PathGeometry> CreateFigureGeometry(const std::vector<D2D1_POINT_2F>&
     return geometry;
 }
 
+// The whole-pixel rectangle around an element's outline, edges included.
+struct OutlineBounds {
+    int64_t Left, Top, Right, Bottom;
+};
+
+OutlineBounds BoundsOf(const PadElement& element)
+{
+    const int64_t x = element.OriginX;
+    const int64_t y = element.OriginY;
+    const OutlinePoint first = element.OutlinePoints[0];
+    OutlineBounds bounds = {x, y, x, y};
+    const auto take = [&bounds](int64_t px, int64_t py) {
+        bounds.Left = std::min(bounds.Left, px);
+        bounds.Right = std::max(bounds.Right, px);
+        bounds.Top = std::min(bounds.Top, py);
+        bounds.Bottom = std::max(bounds.Bottom, py);
+    };
+    if (element.ShapeKind == ShapeRectangle) {
+        take(x + first.x, y + first.y);
+    } else {
+        bounds = {x + first.x, y + first.y, x + first.x, y + first.y};
+        for (const OutlinePoint& p : element.OutlinePoints) take(x + p.x, y + p.y);
+    }
+    return bounds;
+}
+
+// A contact outside the bounds lies a pixel or more from the shape, farther
+// than the fill test's tolerance, so asking the geometry could only give no.
+bool WithinBounds(const OutlineBounds& bounds, const ContactPoint& point)
+{
+    return point.x >= bounds.Left && point.x <= bounds.Right && point.y >= bounds.Top &&
+           point.y <= bounds.Bottom;
+}
+
 }  // namespace
 
 bool BuildElementGeometries()
@@ -78,8 +113,12 @@ bool BuildElementGeometries()
 bool ElementContainsAnyPoint(const PadElement& element, const ContactPoint* points, int32_t count)
 {
     if (!element.Geometry || !points || count <= 0) return false;
+    // Geometries are built from the outline points; without them only the exact test can tell.
+    const bool bounded = !element.OutlinePoints.empty();
+    const OutlineBounds bounds = bounded ? BoundsOf(element) : OutlineBounds{};
     bool contained = false;
     for (int32_t i = 0; i < count; ++i) {
+        if (bounded && !WithinBounds(bounds, points[i])) continue;
         BOOL inside = FALSE;
         const HRESULT hr = element.Geometry->FillContainsPoint(PixelPoint(points[i].x, points[i].y),
                                                                nullptr, 0.25f, &inside);
