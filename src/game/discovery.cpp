@@ -49,6 +49,7 @@ HWND FindGameWindow()
     Discovery.EnumWindows(MatchGameWindow, reinterpret_cast<LPARAM>(&search));
     if (!search.Result) return nullptr;  // a failed search keeps the cache
     CachedGameWindow = search.Result;
+    CheckGameInputReach(search.Result);
     return search.Result;
 }
 

@@ -79,3 +79,28 @@ bool GameWorkingDirectory(const wchar_t* path, std::wstring& directory);
 void LaunchGame();
 // Asks, then posts the game a close request and answers its quit question.
 void CloseGame();
+
+// The process and token calls of the integrity check; tests swap in versions
+// that report chosen levels and restore these.
+struct IntegrityCalls {
+    HANDLE(WINAPI* OpenProcess)(DWORD access, BOOL inheritHandle, DWORD processId);
+    BOOL(WINAPI* OpenProcessToken)(HANDLE process, DWORD access, PHANDLE token);
+    BOOL(WINAPI* GetTokenInformation)(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID info,
+                                      DWORD size, PDWORD returned);
+};
+extern IntegrityCalls ProcessIntegrity;
+
+// A process whose integrity level could not be read.
+constexpr DWORD UnknownIntegrityLevel = 0xFFFFFFFF;
+
+// The system silently drops input sent to a process of a higher integrity
+// level. Nothing is claimed when either level is unknown.
+bool IsGameInputBlocked(DWORD overlayLevel, DWORD gameLevel);
+// The integrity level (the label's last RID) of this process and of another
+// one. A process or token that refuses even a limited query counts as High;
+// any other failure gives UnknownIntegrityLevel.
+DWORD OverlayIntegrityLevel();
+DWORD ProcessIntegrityLevel(DWORD processId);
+// Run for every game window found; the first time a window is seen whose keys
+// cannot arrive, MainWindow is posted WM_GAMEINPUTBLOCKED to tell the user.
+void CheckGameInputReach(HWND game);
