@@ -43,10 +43,9 @@ int __cdecl SetSkipLockHook(HWND overlay, HWND game)
     GameWindow = game;
     int result = 1;
     if (!ForegroundHook) {
-        ForegroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
-                                         ModuleInstance, WinEventProc, 0, 0,
-                                         WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNTHREAD |
-                                             WINEVENT_SKIPOWNPROCESS);
+        ForegroundHook = SetWinEventHook(
+            EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, ModuleInstance, WinEventProc, 0, 0,
+            WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNTHREAD | WINEVENT_SKIPOWNPROCESS);
         if (!ForegroundHook) result = 0;
     }
     if (!KeyboardHook) {

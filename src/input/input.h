@@ -34,6 +34,9 @@ bool ApplyKeyTransitions(KeySet pressed, KeySet released);
 // Forgets every held key without telling the game (menu "キー状態リセット").
 void ResetKeyState(HWND window);
 
+// The one keyboard record of a press or release of vk: mapped scan code,
+// extended for the four arrow keys only, time and extra information 0.
+INPUT MakeKeyRecord(WORD vk, bool release);
 bool SendKeyDown(WORD vk);
 bool SendKeyUp(WORD vk);
 bool SetSkipLatch();

@@ -65,26 +65,16 @@ TEST_CASE("KeyProc called directly: what passes, what is swallowed, what posts")
         int posts;
     };
     const Row rows[] = {
-        {-1, WM_KEYDOWN, VK_ESCAPE, 0, 0},
-        {-5, WM_KEYUP, VK_ESCAPE, 0, 0},
-        {3, WM_KEYDOWN, VK_ESCAPE, 0, 0},
-        {HC_ACTION, WM_KEYDOWN, VK_ESCAPE, 1, 1},
-        {HC_ACTION, WM_KEYUP, VK_ESCAPE, 1, 0},
-        {HC_ACTION, WM_SYSKEYDOWN, VK_ESCAPE, 1, 0},
-        {HC_ACTION, WM_SYSKEYUP, VK_ESCAPE, 1, 0},
-        {HC_ACTION, WM_KEYDOWN, VK_CONTROL, 0, 1},
-        {HC_ACTION, WM_KEYDOWN, VK_LCONTROL, 0, 1},
-        {HC_ACTION, WM_KEYDOWN, VK_RCONTROL, 0, 1},
-        {HC_ACTION, WM_KEYUP, VK_LCONTROL, 0, 0},
-        {HC_ACTION, WM_SYSKEYDOWN, VK_RCONTROL, 0, 0},
-        {-1, WM_KEYDOWN, VK_LCONTROL, 0, 0},
-        {HC_ACTION, WM_KEYDOWN, VK_SHIFT, 0, 0},
-        {HC_ACTION, WM_KEYDOWN, VK_LSHIFT, 0, 0},
-        {HC_ACTION, WM_KEYDOWN, VK_UP, 0, 0},
-        {HC_ACTION, WM_KEYDOWN, 'Z', 0, 0},
-        {HC_ACTION, WM_KEYDOWN, VK_F1, 0, 0},
-        {HC_ACTION, WM_KEYDOWN, VK_MENU, 0, 0},
-        {HC_ACTION, WM_KEYUP, 'X', 0, 0},
+        {-1, WM_KEYDOWN, VK_ESCAPE, 0, 0},          {-5, WM_KEYUP, VK_ESCAPE, 0, 0},
+        {3, WM_KEYDOWN, VK_ESCAPE, 0, 0},           {HC_ACTION, WM_KEYDOWN, VK_ESCAPE, 1, 1},
+        {HC_ACTION, WM_KEYUP, VK_ESCAPE, 1, 0},     {HC_ACTION, WM_SYSKEYDOWN, VK_ESCAPE, 1, 0},
+        {HC_ACTION, WM_SYSKEYUP, VK_ESCAPE, 1, 0},  {HC_ACTION, WM_KEYDOWN, VK_CONTROL, 0, 1},
+        {HC_ACTION, WM_KEYDOWN, VK_LCONTROL, 0, 1}, {HC_ACTION, WM_KEYDOWN, VK_RCONTROL, 0, 1},
+        {HC_ACTION, WM_KEYUP, VK_LCONTROL, 0, 0},   {HC_ACTION, WM_SYSKEYDOWN, VK_RCONTROL, 0, 0},
+        {-1, WM_KEYDOWN, VK_LCONTROL, 0, 0},        {HC_ACTION, WM_KEYDOWN, VK_SHIFT, 0, 0},
+        {HC_ACTION, WM_KEYDOWN, VK_LSHIFT, 0, 0},   {HC_ACTION, WM_KEYDOWN, VK_UP, 0, 0},
+        {HC_ACTION, WM_KEYDOWN, 'Z', 0, 0},         {HC_ACTION, WM_KEYDOWN, VK_F1, 0, 0},
+        {HC_ACTION, WM_KEYDOWN, VK_MENU, 0, 0},     {HC_ACTION, WM_KEYUP, 'X', 0, 0},
     };
     for (const Row& row : rows) {
         CAPTURE(row.code);
@@ -112,15 +102,13 @@ TEST_CASE("WinEventProc posts for every window but the game's")
         int posts;
     };
     const Row rows[] = {
-        {game.Handle(), 0},
-        {other.Handle(), 1},
-        {overlay.Handle(), 1},
-        {nullptr, 1},
-        {GetDesktopWindow(), 1},
+        {game.Handle(), 0}, {other.Handle(), 1},     {overlay.Handle(), 1},
+        {nullptr, 1},       {GetDesktopWindow(), 1},
     };
     for (const Row& row : rows) {
         CAPTURE(row.window);
-        WinEventProc(nullptr, EVENT_SYSTEM_FOREGROUND, row.window, OBJID_WINDOW, CHILDID_SELF, 0, 0);
+        WinEventProc(nullptr, EVENT_SYSTEM_FOREGROUND, row.window, OBJID_WINDOW, CHILDID_SELF, 0,
+                     0);
         CHECK(TakeSkipReleases(overlay.Handle()) == row.posts);
     }
     CHECK(UnsetSkipLockHook() == 1);
@@ -168,14 +156,8 @@ TEST_CASE("installed hooks swallow Escape, pass the rest, and post for Escape an
         int posts;
     };
     const Row rows[] = {
-        {VK_ESCAPE, 0, 1},
-        {VK_LCONTROL, 2, 1},
-        {VK_RCONTROL, 2, 1},
-        {VK_CONTROL, 2, 1},
-        {VK_SHIFT, 2, 0},
-        {VK_UP, 2, 0},
-        {'Z', 2, 0},
-        {VK_F1, 2, 0},
+        {VK_ESCAPE, 0, 1}, {VK_LCONTROL, 2, 1}, {VK_RCONTROL, 2, 1}, {VK_CONTROL, 2, 1},
+        {VK_SHIFT, 2, 0},  {VK_UP, 2, 0},       {'Z', 2, 0},         {VK_F1, 2, 0},
     };
     for (const Row& row : rows) {
         CAPTURE(row.vk);

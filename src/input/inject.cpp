@@ -1,0 +1,121 @@
+// Key injection into the game's window and the skip latch. Every key event is
+// one INPUT record handed to SendInput after the game has been brought to the
+// front; the latch holds Ctrl down with the hook library watching for its end.
+#include "input/input.h"
+#include "app/app.h"
+#include "game/game.h"
+#include "hooklib.h"
+
+KeyOutputCalls KeyOutput = {SendInput, SetForegroundWindow, GetForegroundWindow, Sleep};
+bool SkipLatched = false;
+
+namespace {
+
+// How long the game gets to come to the front before a key goes out.
+constexpr DWORD ForegroundWaitMs = 100;
+
+bool IsArrowKey(WORD vk)
+{
+    return vk == VK_LEFT || vk == VK_UP || vk == VK_RIGHT || vk == VK_DOWN;
+}
+
+// With no game window there is nothing that could be in front.
+bool IsGameInFront(HWND game)
+{
+    return game && KeyOutput.GetForegroundWindow() == game;
+}
+
+void SendKeyRecord(WORD vk, bool release)
+{
+    INPUT record = MakeKeyRecord(vk, release);
+    KeyOutput.SendInput(1, &record, sizeof(INPUT));
+}
+
+// A press asks for the foreground only when the game is not already there.
+void BringGameForPress(HWND game)
+{
+    if (IsGameInFront(game)) return;
+    KeyOutput.SetForegroundWindow(game);
+    KeyOutput.Sleep(ForegroundWaitMs);
+}
+
+// A release always asks once, then asks again and waits if that was not enough.
+void BringGameForRelease(HWND game)
+{
+    KeyOutput.SetForegroundWindow(game);
+    if (IsGameInFront(game)) return;
+    KeyOutput.SetForegroundWindow(game);
+    KeyOutput.Sleep(ForegroundWaitMs);
+}
+
+}  // namespace
+
+INPUT MakeKeyRecord(WORD vk, bool release)
+{
+    INPUT record = {};
+    record.type = INPUT_KEYBOARD;
+    record.ki.wVk = vk;
+    record.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    record.ki.dwFlags =
+        (release ? KEYEVENTF_KEYUP : 0) | (IsArrowKey(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
+    record.ki.time = 0;
+    record.ki.dwExtraInfo = 0;
+    return record;
+}
+
+bool SendKeyDown(WORD vk)
+{
+    const HWND game = GetGameWindow();
+    if (!game) return false;
+    BringGameForPress(game);
+    SendKeyRecord(vk, false);
+    return true;
+}
+
+// A release is never withheld: without a game it goes to whatever has the focus.
+bool SendKeyUp(WORD vk)
+{
+    BringGameForRelease(GetGameWindow());
+    SendKeyRecord(vk, true);
+    return true;
+}
+
+bool SetSkipLatch()
+{
+    const HWND game = GetGameWindow();
+    if (!game) return false;
+    BringGameForPress(game);
+    // Ctrl goes down before the hooks go in: the keyboard hook would take
+    // this very press for the end of the latch.
+    SendKeyRecord(VK_CONTROL, false);
+    SkipLatched = true;
+    LatchSkipElements();
+    SetSkipLockHook(MainWindow, CachedGameWindow);
+    return true;
+}
+
+bool ReleaseSkipLatch()
+{
+    BringGameForRelease(GetGameWindow());
+    SendKeyRecord(VK_CONTROL, true);
+    SkipLatched = false;
+    UnsetSkipLockHook();
+    UnlatchSkipElements();
+    return true;
+}
+
+void TapCtrlKey()
+{
+    SendKeyRecord(VK_CONTROL, false);
+    SendKeyRecord(VK_CONTROL, true);
+}
+
+// Held keys go out as releases in bit order; a key held by touch and mouse is
+// released once. The sets themselves stay as they are.
+void ReleaseAllKeys()
+{
+    const KeySet held = TouchMask | MouseMask;
+    for (int bit = 0; bit < PadKeyCount; ++bit) {
+        if (held & (KeySet{1} << bit)) SendKeyRecord(PadKeyTable[bit], true);
+    }
+}
