@@ -25,21 +25,21 @@ LRESULT CallKeyProc(int code, WPARAM message, DWORD vk)
     return KeyProc(code, message, reinterpret_cast<LPARAM>(&event));
 }
 
-// Injects a press and release and lets the hooks and the window see them.
-void TypeKey(WORD vk)
-{
-    PressKey(vk, true);
-    PressKey(vk, false);
-    PumpFor(200);
-}
-
-int KeyMessagesFor(const RecordingWindow& window, WPARAM vk)
-{
-    int n = 0;
-    for (const RecordedMessage& m : window.Messages)
-        n += m.message >= WM_KEYDOWN && m.message <= WM_SYSKEYUP && m.wParam == vk;
-    return n;
-}
+// An overlay and a game window with the hooks installed for them and no
+// notification queued; the hooks go when it does.
+struct DirectCallWindows {
+    RecordingWindow overlay;
+    RecordingWindow game;
+    bool Create()
+    {
+        if (!overlay.Create(L"HookOverlay", false) || !game.Create(L"HookGame", false))
+            return false;
+        const bool installed = SetSkipLockHook(overlay.Handle(), game.Handle()) == 1;
+        TakeSkipReleases(overlay.Handle());
+        return installed;
+    }
+    ~DirectCallWindows() { UnsetSkipLockHook(); }
+};
 
 }  // namespace
 
@@ -50,12 +50,8 @@ TEST_CASE("WM_SKIPRELEASE is the overlay's private message 1224")
 
 TEST_CASE("KeyProc called directly: what passes, what is swallowed, what posts")
 {
-    RecordingWindow overlay;
-    REQUIRE(overlay.Create(L"HookOverlay", false));
-    RecordingWindow game;
-    REQUIRE(game.Create(L"HookGame", false));
-    REQUIRE(SetSkipLockHook(overlay.Handle(), game.Handle()) == 1);
-    TakeSkipReleases(overlay.Handle());
+    DirectCallWindows w;
+    REQUIRE(w.Create());
 
     struct Row {
         int code;
@@ -81,35 +77,31 @@ TEST_CASE("KeyProc called directly: what passes, what is swallowed, what posts")
         CAPTURE(row.message);
         CAPTURE(row.vk);
         CHECK(CallKeyProc(row.code, row.message, row.vk) == row.result);
-        CHECK(TakeSkipReleases(overlay.Handle()) == row.posts);
+        CHECK(TakeSkipReleases(w.overlay.Handle()) == row.posts);
     }
     CHECK(UnsetSkipLockHook() == 1);
 }
 
 TEST_CASE("WinEventProc posts for every window but the game's")
 {
-    RecordingWindow overlay;
-    REQUIRE(overlay.Create(L"HookOverlay", false));
-    RecordingWindow game;
-    REQUIRE(game.Create(L"HookGame", false));
+    DirectCallWindows w;
+    REQUIRE(w.Create());
     RecordingWindow other;
     REQUIRE(other.Create(L"HookOther", false));
-    REQUIRE(SetSkipLockHook(overlay.Handle(), game.Handle()) == 1);
-    TakeSkipReleases(overlay.Handle());
 
     struct Row {
         HWND window;
         int posts;
     };
     const Row rows[] = {
-        {game.Handle(), 0}, {other.Handle(), 1},     {overlay.Handle(), 1},
-        {nullptr, 1},       {GetDesktopWindow(), 1},
+        {w.game.Handle(), 0}, {other.Handle(), 1},     {w.overlay.Handle(), 1},
+        {nullptr, 1},         {GetDesktopWindow(), 1},
     };
     for (const Row& row : rows) {
         CAPTURE(row.window);
         WinEventProc(nullptr, EVENT_SYSTEM_FOREGROUND, row.window, OBJID_WINDOW, CHILDID_SELF, 0,
                      0);
-        CHECK(TakeSkipReleases(overlay.Handle()) == row.posts);
+        CHECK(TakeSkipReleases(w.overlay.Handle()) == row.posts);
     }
     CHECK(UnsetSkipLockHook() == 1);
 }
@@ -120,34 +112,16 @@ TEST_CASE("UnsetSkipLockHook with nothing installed returns 1, every time")
     CHECK(UnsetSkipLockHook() == 1);
 }
 
-// An overlay that counts notifications and a focused window that logs keys.
-struct HookedWindows {
-    RecordingWindow overlay;
-    RecordingWindow focused;
-    bool Create()
-    {
-        return overlay.Create(L"HookOverlay", false) && focused.Create(L"HookFocused") &&
-               GetForegroundWindow() == focused.Handle();
-    }
-    void Clear()
-    {
-        overlay.Messages.clear();
-        focused.Messages.clear();
-    }
-};
-
 TEST_CASE("without hooks Escape reaches the focused window and nothing is posted")
 {
-    HookedWindows w;
+    HookProbe w;
     REQUIRE(w.Create());
-    TypeKey(VK_ESCAPE);
-    CHECK(KeyMessagesFor(w.focused, VK_ESCAPE) == 2);
-    CHECK(w.overlay.Count(WM_SKIPRELEASE) == 0);
+    CHECK(w.TypeEscape() == EscapePasses);
 }
 
 TEST_CASE("installed hooks swallow Escape, pass the rest, and post for Escape and Ctrl presses")
 {
-    HookedWindows w;
+    HookProbe w;
     REQUIRE(w.Create());
     REQUIRE(SetSkipLockHook(w.overlay.Handle(), w.focused.Handle()) == 1);
     struct Row {
@@ -162,13 +136,12 @@ TEST_CASE("installed hooks swallow Escape, pass the rest, and post for Escape an
     for (const Row& row : rows) {
         CAPTURE(row.vk);
         w.Clear();
-        TypeKey(row.vk);
+        w.TypeKey(row.vk);
         // Ctrl may arrive under its generic or its hand-specific code.
         const bool ctrl = row.vk == VK_CONTROL || row.vk == VK_LCONTROL || row.vk == VK_RCONTROL;
-        const int arrived = ctrl ? KeyMessagesFor(w.focused, VK_CONTROL) +
-                                       KeyMessagesFor(w.focused, VK_LCONTROL) +
-                                       KeyMessagesFor(w.focused, VK_RCONTROL)
-                                 : KeyMessagesFor(w.focused, row.vk);
+        const int arrived = ctrl ? w.KeyMessagesFor(VK_CONTROL) + w.KeyMessagesFor(VK_LCONTROL) +
+                                       w.KeyMessagesFor(VK_RCONTROL)
+                                 : w.KeyMessagesFor(row.vk);
         CHECK(arrived == row.arrive);
         CHECK(w.overlay.Count(WM_SKIPRELEASE) == row.posts);
     }
@@ -177,20 +150,17 @@ TEST_CASE("installed hooks swallow Escape, pass the rest, and post for Escape an
 
 TEST_CASE("after UnsetSkipLockHook Escape passes again and nothing is posted")
 {
-    HookedWindows w;
+    HookProbe w;
     REQUIRE(w.Create());
     REQUIRE(SetSkipLockHook(w.overlay.Handle(), w.focused.Handle()) == 1);
     CHECK(UnsetSkipLockHook() == 1);
-    w.Clear();
-    TypeKey(VK_ESCAPE);
-    CHECK(KeyMessagesFor(w.focused, VK_ESCAPE) == 2);
-    CHECK(w.overlay.Count(WM_SKIPRELEASE) == 0);
+    CHECK(w.TypeEscape() == EscapePasses);
     CHECK(UnsetSkipLockHook() == 1);
 }
 
 TEST_CASE("an Escape release after the hooks are gone passes; its press did not")
 {
-    HookedWindows w;
+    HookProbe w;
     REQUIRE(w.Create());
     REQUIRE(SetSkipLockHook(w.overlay.Handle(), w.focused.Handle()) == 1);
     w.Clear();
@@ -199,39 +169,32 @@ TEST_CASE("an Escape release after the hooks are gone passes; its press did not"
     CHECK(UnsetSkipLockHook() == 1);
     PressKey(VK_ESCAPE, false);
     PumpFor(200);
-    CHECK(KeyMessagesFor(w.focused, VK_ESCAPE) == 1);
+    CHECK(w.KeyMessagesFor(VK_ESCAPE) == 1);
     CHECK((!w.focused.Messages.empty() && w.focused.Messages.back().message == WM_KEYUP));
     CHECK(w.overlay.Count(WM_SKIPRELEASE) == 1);
 }
 
 TEST_CASE("set twice, unset once: no hook is left behind")
 {
-    HookedWindows w;
+    HookProbe w;
     REQUIRE(w.Create());
     CHECK(SetSkipLockHook(w.overlay.Handle(), w.focused.Handle()) == 1);
     CHECK(SetSkipLockHook(w.overlay.Handle(), w.focused.Handle()) == 1);
     // The second pair works like the first: one notification per press.
-    w.Clear();
-    TypeKey(VK_ESCAPE);
-    CHECK(KeyMessagesFor(w.focused, VK_ESCAPE) == 0);
-    CHECK(w.overlay.Count(WM_SKIPRELEASE) == 1);
-
+    CHECK(w.TypeEscape() == EscapeSwallowed);
     CHECK(UnsetSkipLockHook() == 1);
-    w.Clear();
-    TypeKey(VK_ESCAPE);
-    CHECK(KeyMessagesFor(w.focused, VK_ESCAPE) == 2);
-    CHECK(w.overlay.Count(WM_SKIPRELEASE) == 0);
+    CHECK(w.TypeEscape() == EscapePasses);
 }
 
 TEST_CASE("a second set with a new overlay sends later notifications there only")
 {
-    HookedWindows w;
+    HookProbe w;
     REQUIRE(w.Create());
     RecordingWindow newOverlay;
     REQUIRE(newOverlay.Create(L"HookOverlay", false));
     CHECK(SetSkipLockHook(w.overlay.Handle(), w.focused.Handle()) == 1);
     CHECK(SetSkipLockHook(newOverlay.Handle(), w.focused.Handle()) == 1);
-    TypeKey(VK_ESCAPE);
+    w.TypeKey(VK_ESCAPE);
     CHECK(newOverlay.Count(WM_SKIPRELEASE) == 1);
     CHECK(w.overlay.Count(WM_SKIPRELEASE) == 0);
     CHECK(UnsetSkipLockHook() == 1);

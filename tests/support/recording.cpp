@@ -1,4 +1,5 @@
 #include "recording.h"
+#include "app/app.h"
 #include "support.h"
 
 RecordingWindow::~RecordingWindow()
@@ -60,4 +61,42 @@ LRESULT CALLBACK RecordingWindow::Proc(HWND window, UINT message, WPARAM wParam,
                        message == WM_SYSKEYUP;
     if (self && (isKey || message >= WM_USER)) self->Messages.push_back({message, wParam, lParam});
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+const char EscapeSwallowed[] = "arrived 0, posts 1";
+const char EscapePasses[] = "arrived 2, posts 0";
+
+bool HookProbe::Create()
+{
+    return overlay.Create(L"ProbeOverlay", false) && focused.Create(L"ProbeFocused") &&
+           GetForegroundWindow() == focused.Handle();
+}
+
+void HookProbe::Clear()
+{
+    overlay.Messages.clear();
+    focused.Messages.clear();
+}
+
+int HookProbe::KeyMessagesFor(WPARAM vk) const
+{
+    int n = 0;
+    for (const RecordedMessage& m : focused.Messages)
+        n += m.message >= WM_KEYDOWN && m.message <= WM_SYSKEYUP && m.wParam == vk;
+    return n;
+}
+
+void HookProbe::TypeKey(WORD vk)
+{
+    PressKey(vk, true);
+    PressKey(vk, false);
+    PumpFor(200);
+}
+
+std::string HookProbe::TypeEscape()
+{
+    Clear();
+    TypeKey(VK_ESCAPE);
+    return "arrived " + std::to_string(KeyMessagesFor(VK_ESCAPE)) + ", posts " +
+           std::to_string(overlay.Count(WM_SKIPRELEASE));
 }
