@@ -29,6 +29,7 @@ DWORD ReadTokenIntegrity(HANDLE process)
     // The label and its SID in one aligned buffer.
     union {
         TOKEN_MANDATORY_LABEL label;
+        // cppcheck-suppress unusedStructMember ; it only sizes the buffer
         BYTE bytes[sizeof(TOKEN_MANDATORY_LABEL) + SECURITY_MAX_SID_SIZE];
     } buffer = {};
     DWORD size = 0;
