@@ -23,6 +23,8 @@ extern bool WindowClosing;
 
 // Windows 7 (6.1) and later run the program; Vista and older are refused.
 bool IsSupportedWindowsVersion(DWORD major, DWORD minor);
+// A touch digitizer is ready for input (SM_DIGITIZER has NID_READY); no other bit counts.
+bool IsDigitizerReady(int digitizer);
 // The layered window's constant alpha for a Transparency percentage.
 BYTE OverlayAlpha(int transparency);
 

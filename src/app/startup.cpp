@@ -22,6 +22,11 @@ bool IsSupportedWindowsVersion(DWORD major, DWORD minor)
     return major > 6 || (major == 6 && minor >= 1);
 }
 
+bool IsDigitizerReady(int digitizer)
+{
+    return (digitizer & NID_READY) != 0;
+}
+
 BYTE OverlayAlpha(int transparency)
 {
     const int alpha = (100 - transparency) * 256 / 100;
@@ -99,6 +104,10 @@ bool InitOverlay(HWND window)
     CreateDeviceResources(window);  // a failure is retried by every paint
     PlaceWindows();                 // still hidden: placing does not show it
     SetLayeredWindowAttributes(window, 0, OverlayAlpha(Settings.Transparency), LWA_ALPHA);
+    // Without a ready digitizer the overlay is driven by the mouse alone. The
+    // registration's result is not looked at: teardown undoes it either way.
+    TouchRegistered = IsDigitizerReady(GetSystemMetrics(SM_DIGITIZER));
+    if (TouchRegistered) RegisterTouchWindow(window, 0);
     return true;
 }
 

@@ -44,6 +44,16 @@ bool ReleaseSkipLatch();
 void TapCtrlKey();
 void ReleaseAllKeys();
 
+// At most this many touch contacts are followed per touch message.
+constexpr UINT MaxTouchContacts = 10;
+// Mouse messages the system made from touch or pen input carry this mark.
+bool IsTouchMadeExtraInfo(LPARAM extraInfo);
+// The client point of a mouse message, both coordinates unsigned 16-bit.
+ContactPoint MouseContactPoint(LPARAM lParam);
+// Screen pixels of the records of fingers that are down or moving; returns
+// how many points were written (at most count).
+int32_t TouchRecordsToPoints(const TOUCHINPUT* records, int32_t count, ContactPoint* points);
+
 // Contact handlers, called by the window procedure.
 LRESULT OnTouch(HWND window, WPARAM wParam, LPARAM lParam);
 LRESULT OnLButtonDown(HWND window, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,143 @@
+// Touch and left-mouse contacts on the overlay: each message becomes a list of
+// contact points in client pixels for the key-state update. Mouse messages the
+// system makes from touch and pen input are left out, the mouse capture is
+// kept while the button is down, and a double click on SKIP sets the latch.
+#include "input.h"
+#include "app/app.h"
+
+TouchInputCalls TouchInput = {GetTouchInputInfo, CloseTouchInputHandle};
+
+namespace {
+
+// The system marks mouse messages it made from touch or pen input with this
+// signature in the message's extra information.
+constexpr DWORD TouchMadeSignature = 0xFF515700;
+
+bool IsTouchMadeMessage()
+{
+    return IsTouchMadeExtraInfo(GetMessageExtraInfo());
+}
+
+bool OverlayHoldsCapture()
+{
+    return MainWindow && GetCapture() == MainWindow;
+}
+
+}  // namespace
+
+bool IsTouchMadeExtraInfo(LPARAM extraInfo)
+{
+    return (static_cast<DWORD>(extraInfo) & TouchMadeSignature) == TouchMadeSignature;
+}
+
+ContactPoint MouseContactPoint(LPARAM lParam)
+{
+    // Unsigned on purpose: a drag left of or above the client area gives
+    // 32768 or more, which no element covers, so the held keys are released.
+    const DWORD bits = static_cast<DWORD>(lParam);
+    return {static_cast<int32_t>(bits & 0xFFFF), static_cast<int32_t>(bits >> 16)};
+}
+
+int32_t TouchRecordsToPoints(const TOUCHINPUT* records, int32_t count, ContactPoint* points)
+{
+    int32_t found = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        // A record with neither flag is a finger that has just lifted.
+        if (!(records[i].dwFlags & (TOUCHEVENTF_MOVE | TOUCHEVENTF_DOWN))) continue;
+        // Hundredths of a pixel; the division truncates toward zero.
+        points[found++] = {records[i].x / 100, records[i].y / 100};
+    }
+    return found;
+}
+
+LRESULT OnTouch(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (WindowClosing) return DefWindowProcW(window, WM_TOUCH, wParam, lParam);
+    const UINT records = LOWORD(wParam);
+    if (records == 0) return DefWindowProcW(window, WM_TOUCH, wParam, lParam);
+
+    // Each message is the whole picture of the fingers on the glass; more than
+    // MaxTouchContacts of them are not followed.
+    const UINT count = records < MaxTouchContacts ? records : MaxTouchContacts;
+    TOUCHINPUT inputs[MaxTouchContacts] = {};
+    const auto touch = reinterpret_cast<HTOUCHINPUT>(lParam);
+    const bool filled =
+        TouchInput.GetTouchInputInfo(touch, count, inputs, sizeof(TOUCHINPUT)) != FALSE;
+    // Closed before the update, which may wait for the game to come to front.
+    TouchInput.CloseTouchInputHandle(touch);
+
+    // Records the system did not fill are never read: a failed read counts as
+    // no finger down, so nothing stays pressed because of it; the next touch
+    // message presses again what is still held.
+    ContactPoint points[MaxTouchContacts];
+    const int32_t pointCount =
+        filled ? TouchRecordsToPoints(inputs, static_cast<int32_t>(count), points) : 0;
+    for (int32_t i = 0; i < pointCount; ++i) {
+        POINT p = {points[i].x, points[i].y};
+        ScreenToClient(window, &p);
+        points[i] = {p.x, p.y};
+    }
+    UpdateKeyState(points, pointCount, true);
+    return 0;
+}
+
+LRESULT OnLButtonDown(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (WindowClosing) return DefWindowProcW(window, WM_LBUTTONDOWN, wParam, lParam);
+    if (IsTouchMadeMessage()) {
+        // A finger on the glass while the mouse still holds keys: the button's
+        // release was missed.
+        if (OverlayHoldsCapture()) {
+            SetMessageExtraInfo(0);
+            OnLButtonUp(window, wParam, lParam);
+        }
+        return 0;
+    }
+    const ContactPoint point = MouseContactPoint(lParam);
+    UpdateKeyState(&point, 1, false);
+    SetCapture(window);
+    return DefWindowProcW(window, WM_LBUTTONDOWN, wParam, lParam);
+}
+
+LRESULT OnLButtonDblClk(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (WindowClosing) return DefWindowProcW(window, WM_LBUTTONDBLCLK, wParam, lParam);
+    // The first click of the pair already pressed and released the key; the
+    // second one only sets the latch, for a finger's double tap as well.
+    const ContactPoint point = MouseContactPoint(lParam);
+    if (HitTestElements(&point, 1) & static_cast<KeySet>(SkipKeyBit)) {
+        SetSkipLatch();
+        InvalidateRect(MainWindow, nullptr, FALSE);
+    }
+    if (IsTouchMadeMessage()) return 0;
+    return DefWindowProcW(window, WM_LBUTTONDBLCLK, wParam, lParam);
+}
+
+LRESULT OnLButtonUp(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (WindowClosing) return DefWindowProcW(window, WM_LBUTTONUP, wParam, lParam);
+    if (IsTouchMadeMessage()) return 0;
+    ReleaseCapture();
+    // A point no element covers: every key the mouse alone holds is released.
+    const ContactPoint nowhere = {-1, -1};
+    UpdateKeyState(&nowhere, 1, false);
+    return DefWindowProcW(window, WM_LBUTTONUP, wParam, lParam);
+}
+
+LRESULT OnMouseMove(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (WindowClosing) return DefWindowProcW(window, WM_MOUSEMOVE, wParam, lParam);
+    if (IsTouchMadeMessage()) return 0;
+    if (wParam & MK_LBUTTON) {
+        // Also when the button went down outside the overlay and was dragged in.
+        const ContactPoint point = MouseContactPoint(lParam);
+        UpdateKeyState(&point, 1, false);
+        return DefWindowProcW(window, WM_MOUSEMOVE, wParam, lParam);
+    }
+    if (OverlayHoldsCapture()) {
+        // The button came up where the overlay did not see it.
+        SetMessageExtraInfo(0);
+        OnLButtonUp(window, wParam, lParam);
+    }
+    return 0;
+}

@@ -1,0 +1,103 @@
+// Key sets per kind of contact and the transitions between them: which pad
+// keys the contacts of one message hold, what must be pressed and released to
+// get there, the rules of the skip latch, and the pressed marks of the pad.
+#include "input.h"
+#include "app/app.h"
+#include "game/game.h"
+
+KeySet TouchMask = 0;
+KeySet MouseMask = 0;
+
+namespace {
+
+constexpr KeySet SkipKeys = static_cast<KeySet>(SkipKeyBit);
+constexpr KeySet LatchEndingKeys = static_cast<KeySet>(SkipKeyBit | LogKeyBit);
+constexpr KeySet SizeKeys = static_cast<KeySet>(SizeKeyBit);
+
+KeySet& KindMask(bool touch)
+{
+    return touch ? TouchMask : MouseMask;
+}
+
+// Presses and releases in ascending bit order, a lower bit always first;
+// returns the presses that could not be sent.
+KeySet SendKeyTransitions(KeySet pressed, KeySet released)
+{
+    const KeySet changed = pressed | released;
+    KeySet failed = 0;
+    for (int bit = 0; bit < PadKeyBits; ++bit) {
+        const KeySet key = KeySet{1} << bit;
+        if (!(changed & key)) continue;
+        if (key == SizeKeys) {
+            // SIZE sends no key: it places the windows when it goes down.
+            if (pressed & SizeKeys) PlaceWindows();
+            continue;
+        }
+        if (pressed & key) {
+            if (!SendKeyDown(PadKeyTable[bit])) failed |= key;
+        } else {
+            SendKeyUp(PadKeyTable[bit]);
+        }
+    }
+    return failed;
+}
+
+}  // namespace
+
+bool ApplyKeyTransitions(KeySet pressed, KeySet released)
+{
+    return SendKeyTransitions(pressed, released) == 0;
+}
+
+KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch)
+{
+    KeySet fresh = HitTestElements(points, count);
+    KeySet other = touch ? MouseMask : TouchMask;
+    KeySet old = TouchMask | MouseMask;
+    KeySet wanted = other | fresh;
+    if (wanted == old) {
+        // Nothing changes for the game, but this kind's set must follow its
+        // contacts: a mouse press on a key a finger holds has to keep the key
+        // down after the finger lifts.
+        KindMask(touch) = fresh;
+        return fresh;
+    }
+    KeySet pressed = wanted & ~old;
+    KeySet released = old & ~wanted;
+
+    if (SkipLatched) {
+        if (pressed & LatchEndingKeys) ReleaseSkipLatch();
+        if (SkipLatched) {
+            // The latch owns Ctrl: no contact may press or release it meanwhile.
+            TouchMask &= ~SkipKeys;
+            MouseMask &= ~SkipKeys;
+            fresh &= ~SkipKeys;
+            other &= ~SkipKeys;
+            old = TouchMask | MouseMask;
+            wanted = other | fresh;
+            pressed = wanted & ~old;
+            released = old & ~wanted;
+        }
+    }
+
+    // A press that could not be sent (no game window) is not held. Only those
+    // keys are dropped: a key the game already held stays known, so a later
+    // update still releases it instead of leaving it down for good.
+    fresh &= ~SendKeyTransitions(pressed, released);
+
+    const KeySet shown = other | fresh;
+    PressElements(shown);
+    ReleaseElements(~shown);
+    InvalidateRect(MainWindow, nullptr, FALSE);
+
+    KindMask(touch) = fresh;
+    return fresh;
+}
+
+void ResetKeyState(HWND window)
+{
+    TouchMask = 0;
+    MouseMask = 0;
+    if (CurrentPadTable) ReleaseElements(~KeySet{0});
+    InvalidateRect(window, nullptr, TRUE);
+}

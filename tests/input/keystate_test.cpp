@@ -1,0 +1,278 @@
+// Key state on the real pad: each scenario is a run of contact updates, latch
+// settings and resets, checked as the exact key records sent, both key sets,
+// the latch and the marks the pad shows.
+#include <doctest/doctest.h>
+#include <string>
+#include <vector>
+#include "app/app.h"
+#include "padinput.h"
+#include "support.h"
+
+namespace {
+
+// Client points inside one element each (the diagonal one inside the up-right
+// corner zone alone), and one that no element covers.
+const ContactPoint Up = {170, 200};
+const ContactPoint Right = {250, 280};
+const ContactPoint UpRight = {220, 230};
+const ContactPoint Circle = {50, 420};
+const ContactPoint Cross = {290, 420};
+const ContactPoint Skip = {170, 99};
+const ContactPoint Log = {65, 99};
+const ContactPoint Size = {50, 170};
+const ContactPoint Nowhere = {-1, -1};
+
+enum class Act { Touch, Mouse, Latch, Reset, DropGame, RestoreGame };
+
+struct Step {
+    Act act;
+    std::vector<ContactPoint> points;
+    std::vector<std::string> keys;  // exact key records this step sends
+    KeySet touch;
+    KeySet mouse;
+    bool latched;
+    const char* marks;
+    int placements;  // window placements this step runs
+};
+
+struct Scenario {
+    const char* name;
+    std::vector<Step> steps;
+};
+
+using Keys = std::vector<std::string>;
+
+const Scenario Scenarios[] = {
+    {"two fingers, one message each",
+     {{Act::Touch, {Up}, Keys{"+UP"}, 0x1, 0, false, "↑", 0},
+      {Act::Touch, {Up, Circle}, Keys{"+Z"}, 0x11, 0, false, "↑ ○", 0},
+      {Act::Touch, {}, Keys{"-UP", "-Z"}, 0, 0, false, "", 0}}},
+    {"a finger slides from up to right and back",
+     {{Act::Touch, {Up}, Keys{"+UP"}, 0x1, 0, false, "↑", 0},
+      {Act::Touch, {Right}, Keys{"-UP", "+RIGHT"}, 0x8, 0, false, "→", 0},
+      {Act::Touch, {Up}, Keys{"+UP", "-RIGHT"}, 0x1, 0, false, "↑", 0},
+      {Act::Touch, {}, Keys{"-UP"}, 0, 0, false, "", 0}}},
+    {"a finger enters the up-right corner zone and leaves it",
+     {{Act::Touch, {Up}, Keys{"+UP"}, 0x1, 0, false, "↑", 0},
+      {Act::Touch, {UpRight}, Keys{"+RIGHT"}, 0x9, 0, false, "↑ → ↑→", 0},
+      {Act::Touch, {Up}, Keys{"-RIGHT"}, 0x1, 0, false, "↑", 0},
+      {Act::Touch, {}, Keys{"-UP"}, 0, 0, false, "", 0}}},
+    {"finger then mouse on ○: the button keeps Z after the finger lifts",
+     {{Act::Touch, {Circle}, Keys{"+Z"}, 0x10, 0, false, "○", 0},
+      {Act::Mouse, {Circle}, Keys{}, 0x10, 0x10, false, "○", 0},
+      {Act::Touch, {}, Keys{}, 0, 0x10, false, "○", 0},
+      {Act::Mouse, {Nowhere}, Keys{"-Z"}, 0, 0, false, "", 0}}},
+    {"the mouse holds × while a finger touches and lifts it",
+     {{Act::Mouse, {Cross}, Keys{"+X"}, 0, 0x20, false, "×", 0},
+      {Act::Touch, {Cross}, Keys{}, 0x20, 0x20, false, "×", 0},
+      {Act::Touch, {}, Keys{}, 0, 0x20, false, "×", 0},
+      {Act::Mouse, {Nowhere}, Keys{"-X"}, 0, 0, false, "", 0}}},
+    {"SIZE places the windows once, on its press only",
+     {{Act::Touch, {Size}, Keys{}, 0x1000, 0, false, "サイズ調整", 1},
+      {Act::Touch, {Size}, Keys{}, 0x1000, 0, false, "サイズ調整", 0},
+      {Act::Mouse, {Size}, Keys{}, 0x1000, 0x1000, false, "サイズ調整", 0},
+      {Act::Touch, {}, Keys{}, 0, 0x1000, false, "サイズ調整", 0},
+      {Act::Mouse, {Nowhere}, Keys{}, 0, 0, false, "", 0}}},
+    {"latched, ○ is pressed and Ctrl stays down",
+     {{Act::Latch, {}, Keys{"+CTRL"}, 0, 0, true, "スキップ(PL)", 0},
+      {Act::Touch, {Circle}, Keys{"+Z"}, 0x10, 0, true, "○ スキップ(L)", 0},
+      {Act::Touch, {}, Keys{"-Z"}, 0, 0, true, "スキップ(L)", 0}}},
+    {"latched, LOG ends the latch before Escape goes down",
+     {{Act::Latch, {}, Keys{"+CTRL"}, 0, 0, true, "スキップ(PL)", 0},
+      {Act::Touch, {Log}, Keys{"-CTRL", "+ESC"}, 0x100, 0, false, "ログ", 0},
+      {Act::Touch, {}, Keys{"-ESC"}, 0, 0, false, "", 0}}},
+    {"latched, SKIP ends the latch and presses Ctrl anew",
+     {{Act::Latch, {}, Keys{"+CTRL"}, 0, 0, true, "スキップ(PL)", 0},
+      {Act::Touch, {Skip}, Keys{"-CTRL", "+CTRL"}, 0x80, 0, false, "スキップ", 0},
+      {Act::Touch, {}, Keys{"-CTRL"}, 0, 0, false, "", 0}}},
+    {"latched while a finger rests on SKIP: lifting it keeps the latch",
+     {{Act::Touch, {Skip}, Keys{"+CTRL"}, 0x80, 0, false, "スキップ", 0},
+      {Act::Latch, {}, Keys{"+CTRL"}, 0x80, 0, true, "スキップ(PL)", 0},
+      {Act::Touch, {}, Keys{}, 0, 0, true, "スキップ(L)", 0}}},
+    {"mouse on SKIP, latched by a finger: ○ sends Z only",
+     {{Act::Mouse, {Skip}, Keys{"+CTRL"}, 0, 0x80, false, "スキップ", 0},
+      {Act::Latch, {}, Keys{"+CTRL"}, 0, 0x80, true, "スキップ(PL)", 0},
+      {Act::Touch, {Circle}, Keys{"+Z"}, 0x10, 0, true, "○ スキップ(L)", 0},
+      {Act::Touch, {}, Keys{"-Z"}, 0, 0, true, "スキップ(L)", 0},
+      {Act::Mouse, {Nowhere}, Keys{}, 0, 0, true, "スキップ(L)", 0}}},
+    {"no game window: ○ is neither sent nor shown",
+     {{Act::DropGame, {}, Keys{}, 0, 0, false, "", 0},
+      {Act::Touch, {Circle}, Keys{}, 0, 0, false, "", 0},
+      {Act::Touch, {}, Keys{}, 0, 0, false, "", 0},
+      {Act::RestoreGame, {}, Keys{}, 0, 0, false, "", 0}}},
+    {"the game goes while ↑ is held: ↑ is still released later",
+     {{Act::Touch, {Up}, Keys{"+UP"}, 0x1, 0, false, "↑", 0},
+      {Act::DropGame, {}, Keys{}, 0x1, 0, false, "↑", 0},
+      {Act::Touch, {Up, Circle}, Keys{}, 0x1, 0, false, "↑", 0},
+      {Act::Touch, {}, Keys{"-UP"}, 0, 0, false, "", 0},
+      {Act::RestoreGame, {}, Keys{}, 0, 0, false, "", 0}}},
+    {"reset while a finger holds ○, then the finger presses again",
+     {{Act::Touch, {Circle}, Keys{"+Z"}, 0x10, 0, false, "○", 0},
+      {Act::Reset, {}, Keys{}, 0, 0, false, "", 0},
+      {Act::Touch, {Circle}, Keys{"+Z"}, 0x10, 0, false, "○", 0},
+      {Act::Touch, {}, Keys{"-Z"}, 0, 0, false, "", 0}}},
+    {"reset while latched keeps the latch and its mark",
+     {{Act::Mouse, {Cross}, Keys{"+X"}, 0, 0x20, false, "×", 0},
+      {Act::Latch, {}, Keys{"+CTRL"}, 0, 0x20, true, "× スキップ(PL)", 0},
+      {Act::Reset, {}, Keys{}, 0, 0, true, "スキップ(L)", 0},
+      {Act::Mouse, {Nowhere}, Keys{}, 0, 0, true, "スキップ(L)", 0}}},
+};
+
+void RunStep(TestPadWindows& windows, const Step& step)
+{
+    const int32_t count = static_cast<int32_t>(step.points.size());
+    switch (step.act) {
+    case Act::Touch:
+        UpdateKeyState(step.points.data(), count, true);
+        break;
+    case Act::Mouse:
+        UpdateKeyState(step.points.data(), count, false);
+        break;
+    case Act::Latch:
+        // What a double click or double tap on SKIP does.
+        CHECK(SetSkipLatch());
+        break;
+    case Act::Reset:
+        ResetKeyState(windows.overlay);
+        break;
+    case Act::DropGame:
+        DestroyWindow(windows.game);
+        windows.game = nullptr;
+        break;
+    case Act::RestoreGame:
+        windows.game = CreateTestGameWindow();
+        break;
+    }
+}
+
+}  // namespace
+
+TEST_CASE("the scenario points hit the elements they are named after")
+{
+    REQUIRE(BuildTestPad());
+    const struct {
+        ContactPoint point;
+        KeySet keys;
+    } rows[] = {{Up, 0x1},    {Right, 0x8}, {UpRight, 0x9}, {Circle, 0x10}, {Cross, 0x20},
+                {Skip, 0x80}, {Log, 0x100}, {Size, 0x1000}, {Nowhere, 0}};
+    for (const auto& row : rows) {
+        CAPTURE(row.point.x);
+        CAPTURE(row.point.y);
+        CHECK(HitTestElements(&row.point, 1) == row.keys);
+    }
+}
+
+TEST_CASE("key state scenarios send exactly the differences, in bit order")
+{
+    REQUIRE(BuildTestPad());
+    TestPadWindows& windows = UseTestPadWindows();
+    REQUIRE(windows.overlay);
+    REQUIRE(windows.game);
+
+    for (const Scenario& scenario : Scenarios) {
+        const std::string name = scenario.name;
+        CAPTURE(name);
+        KeyOutputRecorder recorder;
+        ClearInputState();
+        for (size_t i = 0; i < scenario.steps.size(); ++i) {
+            const Step& step = scenario.steps[i];
+            CAPTURE(i);
+            KeyLog.clear();
+            ClearOverlayLog();
+            RunStep(windows, step);
+            CHECK(JoinWords(KeyLog) == JoinWords(step.keys));
+            CHECK(TouchMask == step.touch);
+            CHECK(MouseMask == step.mouse);
+            CHECK(SkipLatched == step.latched);
+            CHECK(PadMarks() == step.marks);
+            // The overlay is placed (and made topmost) by every placement.
+            CHECK((CountOverlayLog("poschanging") > 0) == (step.placements > 0));
+        }
+        // With the game in front no press or release ever waits.
+        bool gameAlways = true;
+        for (const Step& step : scenario.steps)
+            gameAlways = gameAlways && step.act != Act::DropGame;
+        if (gameAlways) CHECK(SleepCalls == 0);
+        ClearInputState();
+    }
+    CHECK(IsWindow(windows.game));
+}
+
+TEST_CASE("transitions go out in ascending bit order, presses and releases interleaved")
+{
+    REQUIRE(BuildTestPad());
+    TestPadWindows& windows = UseTestPadWindows();
+    REQUIRE(windows.game);
+    const struct {
+        KeySet pressed;
+        KeySet released;
+        Keys keys;
+    } rows[] = {
+        {0x8, 0x1, {"-UP", "+RIGHT"}},
+        {0x1, 0x8, {"+UP", "-RIGHT"}},
+        {0xFF0,
+         0x00F,
+         {"-UP", "-DOWN", "-LEFT", "-RIGHT", "+Z", "+X", "+SHIFT", "+CTRL", "+ESC", "+F1", "+A",
+          "+S"}},
+        {0x0, 0xAAA, {"-DOWN", "-RIGHT", "-X", "-CTRL", "-F1", "-S"}},
+        // Bits past SIZE mean nothing and are never looked at.
+        {~KeySet{0} << 13, 0, {}},
+        {0x1000, 0, {}},
+        {0, 0x1000, {}},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.pressed);
+        CAPTURE(row.released);
+        KeyOutputRecorder recorder;
+        CHECK(ApplyKeyTransitions(row.pressed, row.released));
+        CHECK(JoinWords(KeyLog) == JoinWords(row.keys));
+    }
+}
+
+TEST_CASE("without a game window a press fails, releases still go out")
+{
+    REQUIRE(BuildTestPad());
+    TestPadWindows& windows = UseTestPadWindows();
+    DestroyWindow(windows.game);
+    windows.game = nullptr;
+    {
+        KeyOutputRecorder recorder;
+        CHECK_FALSE(ApplyKeyTransitions(0x10, 0x1));
+        CHECK(JoinWords(KeyLog) == "-UP");
+    }
+    UseTestPadWindows();
+    REQUIRE(windows.game);
+    KeyOutputRecorder recorder;
+    CHECK(ApplyKeyTransitions(0x10, 0x1));
+    CHECK(JoinWords(KeyLog) == "-UP +Z");
+}
+
+TEST_CASE("the reset forgets every key without telling the game and repaints")
+{
+    REQUIRE(BuildTestPad());
+    TestPadWindows& windows = UseTestPadWindows();
+    KeyOutputRecorder recorder;
+    ClearInputState();
+    const ContactPoint fingers[] = {Up, Circle};
+    UpdateKeyState(fingers, 2, true);
+    UpdateKeyState(&Cross, 1, false);
+    CHECK(PadMarks() == "↑ × ○");
+    ValidateRect(windows.overlay, nullptr);
+    KeyLog.clear();
+
+    ResetKeyState(windows.overlay);
+    CHECK(KeyLog.empty());
+    CHECK(TouchMask == 0);
+    CHECK(MouseMask == 0);
+    CHECK(PadMarks().empty());
+    RECT dirty = {};
+    CHECK(GetUpdateRect(windows.overlay, &dirty, FALSE));
+
+    // Without a table the reset still empties the sets.
+    TouchMask = 0x10;
+    std::unique_ptr<PadElementTable> table = std::move(CurrentPadTable);
+    ResetKeyState(windows.overlay);
+    CHECK(TouchMask == 0);
+    CurrentPadTable = std::move(table);
+    ClearInputState();
+}
