@@ -3,13 +3,18 @@
 #include "pad/pad.h"
 #include "render/render.h"
 #include "game/game.h"
+#include "input/input.h"
 
 namespace {
 
-void OnDestroy(HWND)
+void OnDestroy(HWND window)
 {
     WindowClosing = true;
     DestroyPadElementTable(CurrentPadTable);
+    if (TouchRegistered) {
+        TouchRegistered = false;
+        UnregisterTouchWindow(window);
+    }
     PostQuitMessage(0);
 }
 
@@ -28,6 +33,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         return 0;
     case IDM_ADJUSTSIZE:
         OnAdjustSize(window);
+        return 0;
+    case IDM_RESETKEYS:
+        ResetKeyState(window);
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
@@ -55,6 +63,16 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnMouseActivate();
     case WM_CAPTURECHANGED:
         return 0;
+    case WM_TOUCH:
+        return OnTouch(window, wParam, lParam);
+    case WM_LBUTTONDOWN:
+        return OnLButtonDown(window, wParam, lParam);
+    case WM_LBUTTONUP:
+        return OnLButtonUp(window, wParam, lParam);
+    case WM_LBUTTONDBLCLK:
+        return OnLButtonDblClk(window, wParam, lParam);
+    case WM_MOUSEMOVE:
+        return OnMouseMove(window, wParam, lParam);
     case WM_PAINT:
         RepaintPad(window);
         return 0;

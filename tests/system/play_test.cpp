@@ -1,0 +1,118 @@
+// Playing with the mouse: the real Orvex.exe beside the stand-in game, real
+// clicks at screen points of the pad, and what the game received.
+#include <doctest/doctest.h>
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <vector>
+#include "padinput.h"
+#include "support.h"
+
+namespace {
+
+struct KeyElement {
+    const char* name;
+    RECT rect;  // client pixels of the overlay: left, top, right, bottom
+    const char* vk;
+};
+
+// The twelve elements that send a key, where the pad puts them.
+const KeyElement KeyElements[] = {
+    {"↑", {130, 160, 210, 240}, "0x26"},       {"↓", {130, 320, 210, 400}, "0x28"},
+    {"←", {50, 240, 130, 320}, "0x25"},        {"→", {210, 240, 290, 320}, "0x27"},
+    {"○", {10, 380, 90, 460}, "0x5A"},         {"×", {250, 380, 330, 460}, "0x58"},
+    {"システム", {25, 10, 105, 63}, "0x53"},   {"経営ノート", {130, 10, 210, 63}, "0x41"},
+    {"1時間送る", {235, 10, 315, 63}, "0x70"}, {"ログ", {25, 73, 105, 126}, "0x1B"},
+    {"スキップ", {130, 73, 210, 126}, "0x11"}, {"タブ移動", {235, 73, 315, 126}, "0x10"},
+};
+const RECT SizeElement = {10, 150, 90, 190};
+
+POINT CentreOnScreen(HWND overlay, const RECT& rect)
+{
+    return ClientToScreenPoint(overlay, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+}
+
+POINT ClientOrigin(HWND window)
+{
+    return ClientToScreenPoint(window, 0, 0);
+}
+
+bool SamePoint(POINT a, POINT b)
+{
+    return a.x == b.x && a.y == b.y;
+}
+
+// The stand-in game, then the program beside it, with default settings.
+struct PlayScene {
+    std::wstring log;
+    ChildProcess game;
+    ChildProcess orvex;
+    HWND gameWindow = nullptr;
+    HWND overlay = nullptr;
+};
+
+bool StartPlayScene(PlayScene& scene, const wchar_t* logStem)
+{
+    DeleteOrvexSettings();
+    scene.log = TempFilePath(logStem);
+    scene.gameWindow = StartStandinGame(scene.game, scene.log);
+    if (!scene.gameWindow) return false;
+    scene.overlay = StartOrvex(scene.orvex);
+    PumpFor(300);  // start-up placement and the first paint
+    return scene.overlay != nullptr;
+}
+
+}  // namespace
+
+TEST_CASE("a click on each key element makes the game log that key's press, then its release")
+{
+    PlayScene scene;
+    REQUIRE(StartPlayScene(scene, L"play"));
+    const std::wstring& log = scene.log;
+    const HWND overlay = scene.overlay;
+
+    for (const KeyElement& element : KeyElements) {
+        const std::string name = element.name;
+        CAPTURE(name);
+        const size_t before = ReadGameKeys(log).size();
+        const POINT p = CentreOnScreen(overlay, element.rect);
+        REQUIRE(SettleMouseAt(p));
+        ClickAt(p.x, p.y);
+        CHECK(WaitUntil([&] { return ReadGameKeys(log).size() >= before + 2; }, 3000));
+        // Room for anything more the click might wrongly send.
+        PumpFor(150);
+        const std::vector<std::string> keys = ReadGameKeys(log);
+        const std::vector<std::string> sent(
+            keys.begin() + static_cast<std::ptrdiff_t>(std::min(before, keys.size())), keys.end());
+        const std::vector<std::string> expected = {std::string("KEYDOWN ") + element.vk,
+                                                   std::string("KEYUP ") + element.vk};
+        CHECK(JoinWords(sent) == JoinWords(expected));
+        // Far apart in time and place from the next click: never a double click.
+        PumpFor(50);
+    }
+    CHECK(scene.orvex.Running());
+}
+
+TEST_CASE("the size button \"サイズ調整\" puts a displaced game window back in its place")
+{
+    PlayScene scene;
+    REQUIRE(StartPlayScene(scene, L"place"));
+    const std::wstring& log = scene.log;
+    const HWND gameWindow = scene.gameWindow;
+    const HWND overlay = scene.overlay;
+
+    // Where the program put the game at start-up.
+    const POINT placed = ClientOrigin(gameWindow);
+    SetWindowPos(gameWindow, nullptr, placed.x / 2 + 37, placed.y + 211, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    REQUIRE(WaitUntil([&] { return !SamePoint(ClientOrigin(gameWindow), placed); }, 2000));
+
+    const size_t keysBefore = ReadGameKeys(log).size();
+    const POINT p = CentreOnScreen(overlay, SizeElement);
+    REQUIRE(SettleMouseAt(p));
+    ClickAt(p.x, p.y);
+    CHECK(WaitUntil([&] { return SamePoint(ClientOrigin(gameWindow), placed); }, 3000));
+    PumpFor(150);
+    // The element sends no key.
+    CHECK(ReadGameKeys(log).size() == keysBefore);
+}
