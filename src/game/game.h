@@ -67,6 +67,7 @@ struct GameControlCalls {
     void(WINAPI* Sleep)(DWORD milliseconds);
     int(WINAPI* MessageBoxW)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
     BOOL(WINAPI* PostMessageW)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL(WINAPI* AllowSetForegroundWindow)(DWORD processId);
 };
 extern GameControlCalls GameControl;
 

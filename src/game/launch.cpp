@@ -7,7 +7,8 @@
 #include "input/input.h"
 #include "settings/settings.h"
 
-GameControlCalls GameControl = {CreateProcessW, Sleep, MessageBoxW, PostMessageW};
+GameControlCalls GameControl = {CreateProcessW, Sleep, MessageBoxW, PostMessageW,
+                                 AllowSetForegroundWindow};
 
 namespace {
 
@@ -68,6 +69,9 @@ void LaunchGame()
                                     NORMAL_PRIORITY_CLASS, nullptr, directory.c_str(), &startup,
                                     &info))
         return;
+    // The user's start or menu choice lets us take the foreground; hand that
+    // right on, so the game's first window comes up in front.
+    GameControl.AllowSetForegroundWindow(info.dwProcessId);
     {
         // The game lives on its own: neither handle is kept (thread closed first).
         const UniqueHandleObject process(info.hProcess);

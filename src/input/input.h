@@ -33,6 +33,9 @@ KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch);
 bool ApplyKeyTransitions(KeySet pressed, KeySet released);
 // Forgets every held key without telling the game (menu "キー状態リセット").
 void ResetKeyState(HWND window);
+// Sends the release of every held key (the latch's Ctrl first), then forgets
+// them: for a session that is locked or left and for a suspend.
+void ReleaseHeldKeys(HWND window);
 
 // The one keyboard record of a press or release of vk: mapped scan code,
 // extended for the four arrow keys only, time and extra information 0.
