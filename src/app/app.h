@@ -42,3 +42,5 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // After the settings changed the display: new alpha, new pad and geometries,
 // new device resources at the next paint (the pressed marks are dropped).
 void ApplyDisplaySettings(HWND window);
+// The settings dialog, then the appearance rebuilt when it changed.
+void RunSettingsSequence(HWND window);

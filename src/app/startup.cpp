@@ -108,6 +108,8 @@ bool InitOverlay(HWND window)
     // registration's result is not looked at: teardown undoes it either way.
     TouchRegistered = IsDigitizerReady(GetSystemMetrics(SM_DIGITIZER));
     if (TouchRegistered) RegisterTouchWindow(window, 0);
+    // A game started here is placed before the overlay is first shown.
+    if (!FindGameWindow() && Settings.IsAutoMGQExec) LaunchGame();
     return true;
 }
 

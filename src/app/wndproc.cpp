@@ -3,6 +3,7 @@
 #include "pad/pad.h"
 #include "render/render.h"
 #include "game/game.h"
+#include "settings/settings.h"
 #include "input/input.h"
 
 namespace {
@@ -18,6 +19,13 @@ void OnDestroy(HWND window)
     PostQuitMessage(0);
 }
 
+// The program ends whatever the answer to the game's close question.
+void OnExit(HWND window)
+{
+    if (Settings.IsAutoMGQClose) CloseGame();
+    DestroyWindow(window);
+}
+
 // Menu "サイズ調整": both windows to their places, then one repaint.
 void OnAdjustSize(HWND window)
 {
@@ -29,13 +37,22 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
     case IDM_EXIT:
-        DestroyWindow(window);
+        OnExit(window);
         return 0;
     case IDM_ADJUSTSIZE:
         OnAdjustSize(window);
         return 0;
+    case IDM_LAUNCHGAME:
+        LaunchGame();
+        return 0;
+    case IDM_CLOSEGAME:
+        CloseGame();
+        return 0;
     case IDM_RESETKEYS:
         ResetKeyState(window);
+        return 0;
+    case IDM_SETTINGS:
+        RunSettingsSequence(window);
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
@@ -50,6 +67,21 @@ LRESULT OnMouseActivate()
 }
 
 }  // namespace
+
+// The one way into the settings dialog, from the menu and the tray icon alike.
+// The tray icon still answers while the dialog runs its modal loop; a second
+// request only brings the open dialog to the front.
+void RunSettingsSequence(HWND window)
+{
+    if (const HWND open = CurrentSettingsDialog()) {
+        SetForegroundWindow(open);
+        return;
+    }
+    DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), MainWindow, SettingsDialog, 0);
+    if (!Settings.IsDisplayChanged) return;
+    ApplyDisplaySettings(window);
+    Settings.IsDisplayChanged = false;
+}
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -288,3 +288,146 @@ void DeleteOrvexSettings()
     RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKeyPath);
     RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
 }
+
+namespace {
+struct DialogQuery {
+    DWORD processId;
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
+{
+    auto* query = reinterpret_cast<DialogQuery*>(param);
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (std::wcscmp(name, L"#32770") != 0 || owner != query->processId || !IsWindowVisible(window))
+        return TRUE;
+    wchar_t title[256] = L"";
+    GetWindowTextW(window, title, 256);
+    if (std::wcscmp(title, query->title) != 0) return TRUE;
+    query->found = window;
+    return FALSE;
+}
+
+std::wstring OrvexKeyPath(const wchar_t* subkey)
+{
+    std::wstring path = SettingsKeyPath;
+    if (subkey && *subkey) path += std::wstring(L"\\") + subkey;
+    return path;
+}
+}  // namespace
+
+HWND FindProcessDialog(DWORD processId, const wchar_t* title)
+{
+    DialogQuery query = {processId, title, nullptr};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND WaitForProcessDialog(DWORD processId, const wchar_t* title, DWORD timeoutMs)
+{
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindProcessDialog(processId, title)) != nullptr; }, timeoutMs);
+    return dialog;
+}
+
+std::wstring InstallStandinGameCopy(const wchar_t* folderName)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static int counter = 0;
+    wchar_t folder[MAX_PATH];
+    std::swprintf(folder, MAX_PATH, L"%ls%ls-%lu-%d", temp, folderName, GetCurrentProcessId(),
+                  ++counter);
+    CreateDirectoryW(folder, nullptr);
+    const std::wstring exe = std::wstring(folder) + L"\\mgq.exe";
+    if (!CopyFileW((BinDir() + L"\\standin-game.exe").c_str(), exe.c_str(), FALSE)) return L"";
+    return exe;
+}
+
+void WriteOrvexDword(const wchar_t* subkey, const wchar_t* name, DWORD value)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, OrvexKeyPath(subkey).c_str(), name, REG_DWORD, &value,
+                    sizeof(value));
+}
+
+void WriteOrvexText(const wchar_t* subkey, const wchar_t* name, const std::wstring& text)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, OrvexKeyPath(subkey).c_str(), name, REG_SZ, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+bool ReadOrvexDword(const wchar_t* subkey, const wchar_t* name, DWORD& value)
+{
+    DWORD size = sizeof(value);
+    return RegGetValueW(HKEY_CURRENT_USER, OrvexKeyPath(subkey).c_str(), name, RRF_RT_REG_DWORD,
+                        nullptr, &value, &size) == ERROR_SUCCESS;
+}
+
+bool OrvexValueExists(const wchar_t* subkey, const wchar_t* name)
+{
+    return RegGetValueW(HKEY_CURRENT_USER, OrvexKeyPath(subkey).c_str(), name, RRF_RT_ANY, nullptr,
+                        nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool OrvexKeyExists(const wchar_t* subkey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, OrvexKeyPath(subkey).c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::vector<std::string> ReadGameEvents(const std::wstring& logPath)
+{
+    std::vector<std::string> events;
+    for (const std::string& line : ReadGameLog(logPath)) {
+        if (line == "CLOSE" || line == "QUIT-YES" || line == "EXIT") {
+            events.push_back(line);
+        } else if (line.rfind("KEY", 0) == 0 || line.rfind("SYSKEY", 0) == 0) {
+            const size_t vk = line.find("vk=");
+            events.push_back(line.substr(0, line.find(' ')) + " " + line.substr(vk + 3, 4));
+        }
+    }
+    return events;
+}
+
+namespace {
+struct CountQuery {
+    const wchar_t* className;
+    const wchar_t* title;
+    int count;
+};
+
+BOOL CALLBACK CountMatchingWindow(HWND window, LPARAM param)
+{
+    auto* query = reinterpret_cast<CountQuery*>(param);
+    wchar_t name[256] = L"";
+    wchar_t title[256] = L"";
+    GetClassNameW(window, name, 256);
+    GetWindowTextW(window, title, 256);
+    const bool classMatches = !query->className || std::wcscmp(name, query->className) == 0;
+    const bool titleMatches = !query->title || std::wcscmp(title, query->title) == 0;
+    if (classMatches && titleMatches && IsWindowVisible(window)) ++query->count;
+    return TRUE;
+}
+}  // namespace
+
+int CountTopWindows(const wchar_t* className, const wchar_t* title)
+{
+    CountQuery query = {className, title, 0};
+    EnumWindows(CountMatchingWindow, reinterpret_cast<LPARAM>(&query));
+    return query.count;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines)
+{
+    std::string joined;
+    for (const std::string& line : lines) joined += (joined.empty() ? "" : " | ") + line;
+    return joined;
+}

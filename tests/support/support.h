@@ -75,3 +75,28 @@ bool SaveScreenBmp(const std::wstring& path);
 
 // Deletes the program's settings key (HKCU\SOFTWARE\<vendor>\Orvex) and everything under it.
 void DeleteOrvexSettings();
+
+// The first visible dialog box (class "#32770") of a process with this title.
+HWND FindProcessDialog(DWORD processId, const wchar_t* title);
+HWND WaitForProcessDialog(DWORD processId, const wchar_t* title, DWORD timeoutMs = 5000);
+
+// The stand-in game copied into a fresh folder of the temp folder under the
+// game's executable name; returns the copy's full path (empty on failure).
+std::wstring InstallStandinGameCopy(const wchar_t* folderName);
+
+// Values under the program's settings key; subkey is relative to it ("" for the key).
+void WriteOrvexDword(const wchar_t* subkey, const wchar_t* name, DWORD value);
+void WriteOrvexText(const wchar_t* subkey, const wchar_t* name, const std::wstring& text);
+bool ReadOrvexDword(const wchar_t* subkey, const wchar_t* name, DWORD& value);
+bool OrvexValueExists(const wchar_t* subkey, const wchar_t* name);
+bool OrvexKeyExists(const wchar_t* subkey);
+
+// The stand-in's close requests, quit answers and key lines in the order
+// received: "CLOSE", "QUIT-YES", "EXIT", keys shortened as by ReadGameKeys.
+std::vector<std::string> ReadGameEvents(const std::wstring& logPath);
+
+// Visible top-level windows with this class and/or title (null: any).
+int CountTopWindows(const wchar_t* className, const wchar_t* title = nullptr);
+
+// Lines joined with " | ", so that a failed comparison prints them.
+std::string JoinLines(const std::vector<std::string>& lines);
