@@ -42,5 +42,15 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // After the settings changed the display: new alpha, new pad and geometries,
 // new device resources at the next paint (the pressed marks are dropped).
 void ApplyDisplaySettings(HWND window);
+
+// The session codes after which nobody is at this session's pad: locked, or
+// switched away at the console or remotely.
+bool IsSessionLeft(WPARAM change);
+// The session's lock and switch notices for the overlay.
+void RegisterSessionNotices(HWND window);
+void UnregisterSessionNotices(HWND window);
+// The user leaving (session left, suspend) lets go of every held key.
+LRESULT OnSessionChange(HWND window, WPARAM change);
+LRESULT OnPowerBroadcast(HWND window, WPARAM event);
 // The settings dialog, then the appearance rebuilt when it changed.
 void RunSettingsSequence(HWND window);

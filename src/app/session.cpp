@@ -1,0 +1,40 @@
+// The user leaving the machine: a locked session, a switch to another session
+// (at the console or remotely) and a suspend let go of every key the pad holds,
+// so the game never comes back with a key down.
+#include "app.h"
+#include <wtsapi32.h>
+#include "input/input.h"
+
+bool IsSessionLeft(WPARAM change)
+{
+    switch (change) {
+    case WTS_SESSION_LOCK:
+    case WTS_CONSOLE_DISCONNECT:
+    case WTS_REMOTE_DISCONNECT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void RegisterSessionNotices(HWND window)
+{
+    WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+}
+
+void UnregisterSessionNotices(HWND window)
+{
+    WTSUnRegisterSessionNotification(window);
+}
+
+LRESULT OnSessionChange(HWND window, WPARAM change)
+{
+    if (IsSessionLeft(change)) ReleaseHeldKeys(window);
+    return 0;
+}
+
+LRESULT OnPowerBroadcast(HWND window, WPARAM event)
+{
+    if (event == PBT_APMSUSPEND) ReleaseHeldKeys(window);
+    return TRUE;
+}

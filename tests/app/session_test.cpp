@@ -1,0 +1,135 @@
+// The user leaving the machine: a locked or switched-away session and a
+// suspend let go of every key the game holds, through the real window
+// procedure, with a game window of the game's class and the key records
+// recorded; other session and power notices change nothing.
+#include <doctest/doctest.h>
+#include <string>
+#include <vector>
+#include "app/app.h"
+#include <wtsapi32.h>
+#include "padinput.h"
+#include "support.h"
+
+namespace {
+
+const ContactPoint Up = {170, 200};
+const ContactPoint Circle = {50, 420};
+const ContactPoint Cross = {290, 420};
+
+LPARAM PointParam(ContactPoint p)
+{
+    return MAKELPARAM(p.x, p.y);
+}
+
+// The key records since the last clear, without the touch feed's "close" lines.
+std::string SentKeys()
+{
+    std::vector<std::string> keys;
+    for (const std::string& line : KeyLog)
+        if (line != "close") keys.push_back(line);
+    return JoinWords(keys);
+}
+
+void TouchFingers(HWND overlay, const std::vector<ContactPoint>& points)
+{
+    TouchRecords = FingersAt(overlay, points);
+    SendTouchFrame(overlay, static_cast<UINT>(TouchRecords.size()));
+}
+
+// Every finger lifts: one record that is neither down nor moving.
+void LiftFingers(HWND overlay)
+{
+    TouchRecords = {TouchRecord(0, 0, TOUCHEVENTF_UP)};
+    SendTouchFrame(overlay, 1);
+}
+
+void MouseMessage(HWND overlay, UINT message, WPARAM keys, ContactPoint p)
+{
+    SetMessageExtraInfo(0);  // a real mouse, not one made from touch
+    SendMessageW(overlay, message, keys, PointParam(p));
+}
+
+struct Notice {
+    const char* name;
+    UINT message;
+    WPARAM code;
+    bool releases;
+    LRESULT result;
+};
+
+const Notice Notices[] = {
+    {"session locked", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, true, 0},
+    {"switched to another user at the console", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, true, 0},
+    {"remote session disconnected", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, true, 0},
+    {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, true, TRUE},
+    {"session unlocked", WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, false, 0},
+    {"console connected", WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, false, 0},
+    {"remote session connected", WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, false, 0},
+    {"logon", WM_WTSSESSION_CHANGE, WTS_SESSION_LOGON, false, 0},
+    {"remote control changed", WM_WTSSESSION_CHANGE, WTS_SESSION_REMOTE_CONTROL, false, 0},
+    {"logging off (the teardown releases)", WM_WTSSESSION_CHANGE, WTS_SESSION_LOGOFF, false, 0},
+    {"resumed", WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, false, TRUE},
+    {"resumed by the user", WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, false, TRUE},
+    {"power source changed", WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, false, TRUE},
+};
+
+}  // namespace
+
+TEST_CASE("leaving the session or suspending releases every held key, latch first")
+{
+    REQUIRE(BuildTestPad());
+    TestPadWindows& windows = UseTestPadWindows();
+    REQUIRE(windows.overlay);
+    REQUIRE(windows.game);
+    const HWND overlay = windows.overlay;
+
+    for (const Notice& notice : Notices) {
+        const std::string name = notice.name;
+        CAPTURE(name);
+        KeyOutputRecorder recorder;
+        TouchFeed feed;
+        ClearInputState();
+
+        // Fingers on ↑ and ×, the mouse button down on ○, then the latch.
+        TouchFingers(overlay, {Up, Cross});
+        MouseMessage(overlay, WM_LBUTTONDOWN, MK_LBUTTON, Circle);
+        REQUIRE(SetSkipLatch());
+        REQUIRE(SentKeys() == "+UP +X +Z +CTRL");
+        REQUIRE(TouchMask == 0x21);
+        REQUIRE(MouseMask == 0x10);
+        const std::string heldMarks = PadMarks();
+        REQUIRE(heldMarks == "↑ × ○ スキップ(PL)");
+
+        KeyLog.clear();
+        CHECK(MainWndProc(overlay, notice.message, notice.code, 0) == notice.result);
+        if (notice.releases) {
+            // Ctrl of the latch, then every key in ascending bit order, each once.
+            CHECK(SentKeys() == "-CTRL -UP -Z -X");
+            CHECK(TouchMask == 0);
+            CHECK(MouseMask == 0);
+            CHECK_FALSE(SkipLatched);
+            CHECK(PadMarks() == "");
+
+            // Later contacts work as before: the button still down presses ○
+            // again on its next move, a finger presses ↑, and both lift.
+            KeyLog.clear();
+            MouseMessage(overlay, WM_MOUSEMOVE, MK_LBUTTON, Circle);
+            TouchFingers(overlay, {Up});
+            CHECK(PadMarks() == "↑ ○");
+            LiftFingers(overlay);
+            MouseMessage(overlay, WM_LBUTTONUP, 0, Circle);
+            CHECK(SentKeys() == "+Z +UP -UP -Z");
+        } else {
+            CHECK(SentKeys() == "");
+            CHECK(TouchMask == 0x21);
+            CHECK(MouseMask == 0x10);
+            CHECK(SkipLatched);
+            CHECK(PadMarks() == heldMarks);
+            LiftFingers(overlay);
+            MouseMessage(overlay, WM_LBUTTONUP, 0, Circle);
+        }
+        ClearInputState();
+        CHECK(TouchMask == 0);
+        CHECK(MouseMask == 0);
+    }
+}

@@ -1,0 +1,89 @@
+// The real Orvex.exe beside the stand-in game, told what the system tells it
+// when the user leaves (lock, switch, suspend), and what the game receives.
+#include <doctest/doctest.h>
+#include <string>
+#include <vector>
+#include "padinput.h"
+#include "support.h"
+#include <wtsapi32.h>
+
+namespace {
+
+const POINT CircleClient = {50, 420};
+
+// The key lines the game logged from index `from` on.
+std::string KeysSince(const std::wstring& log, size_t from)
+{
+    const std::vector<std::string> keys = ReadGameKeys(log);
+    std::vector<std::string> since;
+    for (size_t i = from; i < keys.size(); ++i) since.push_back(keys[i]);
+    return JoinLines(since);
+}
+
+struct AwayScene {
+    std::wstring log;
+    ChildProcess game;
+    ChildProcess orvex;
+    HWND gameWindow = nullptr;
+    HWND overlay = nullptr;
+};
+
+bool StartAwayScene(AwayScene& scene, const wchar_t* stem)
+{
+    DeleteOrvexSettings();
+    scene.log = TempFilePath(stem);
+    scene.gameWindow = StartStandinGame(scene.game, scene.log);
+    if (!scene.gameWindow) return false;
+    scene.overlay = StartOrvex(scene.orvex);
+    PumpFor(300);
+    return scene.overlay != nullptr;
+}
+
+// Cross-process, as the system delivers it.
+void Tell(HWND overlay, UINT message, WPARAM wParam)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(overlay, message, wParam, 0, SMTO_NORMAL, 5000, &result);
+}
+
+}  // namespace
+
+TEST_CASE("leaving the session or suspending makes the game receive the release of a held key at once")
+{
+    const struct {
+        const char* name;
+        UINT message;
+        WPARAM code;
+        const char* releases;
+    } rows[] = {
+        {"lock", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, "KEYUP 0x5A"},
+        {"switch to another user", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, "KEYUP 0x5A"},
+        {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, "KEYUP 0x5A"},
+        {"unlock: nothing is released", WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, ""},
+    };
+    for (const auto& row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        AwayScene scene;
+        REQUIRE(StartAwayScene(scene, L"away"));
+        const std::wstring& log = scene.log;
+
+        const POINT circle = ClientToScreenPoint(scene.overlay, CircleClient.x, CircleClient.y);
+        REQUIRE(SettleMouseAt(circle));
+        const size_t before = ReadGameKeys(log).size();
+        MouseDown();
+        REQUIRE(WaitUntil([&] { return KeysSince(log, before) == "KEYDOWN 0x5A"; }, 3000));
+
+        const size_t held = ReadGameKeys(log).size();
+        Tell(scene.overlay, row.message, row.code);
+        // A release comes at once; room for one that should not come at all.
+        WaitUntil([&] { return !KeysSince(log, held).empty(); }, row.releases[0] ? 3000 : 300);
+        CHECK(KeysSince(log, held) == row.releases);
+
+        // The button comes up later: released once in all.
+        MouseUp();
+        PumpFor(300);
+        CHECK(KeysSince(log, held) == "KEYUP 0x5A");
+        CHECK(scene.orvex.Running());
+    }
+}
