@@ -11,6 +11,13 @@ namespace {
 void OnDestroy(HWND window)
 {
     WindowClosing = true;
+    // Let go of everything the game still holds: the latch's Ctrl (tapped once
+    // more), then every key a finger or the mouse held.
+    if (SkipLatched) {
+        ReleaseSkipLatch();
+        TapCtrlKey();
+    }
+    ReleaseAllKeys();
     DestroyPadElementTable(CurrentPadTable);
     if (TouchRegistered) {
         TouchRegistered = false;
@@ -58,6 +65,15 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     default:
         return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
     }
+}
+
+// The hook library may post this several times for one latch; only the
+// first finds the latch on.
+void OnSkipRelease(HWND window)
+{
+    if (!SkipLatched) return;
+    ReleaseSkipLatch();
+    InvalidateRect(window, nullptr, FALSE);
 }
 
 // Wine activates a WS_EX_NOACTIVATE window on a click unless told here; on
@@ -116,6 +132,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;  // every paint covers the whole client area itself
     case WM_DISPLAYCHANGE:
         PlaceWindows();  // the overlay keeps its size, so nothing to repaint
+        return 0;
+    case WM_SKIPRELEASE:
+        OnSkipRelease(window);
         return 0;
     case WM_WTSSESSION_CHANGE:
         return OnSessionChange(window, wParam);
