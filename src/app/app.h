@@ -2,6 +2,8 @@
 // private messages, tray icon, popup menu and About box.
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
+#include "app/handle.h"
 #include "resource.h"
 
 // Private messages to MainWindow.
@@ -54,3 +56,23 @@ LRESULT OnSessionChange(HWND window, WPARAM change);
 LRESULT OnPowerBroadcast(HWND window, WPARAM event);
 // The settings dialog, then the appearance rebuilt when it changed.
 void RunSettingsSequence(HWND window);
+
+// The shell and kernel calls of the tray icon and the About box's link; tests
+// swap in counting versions and restore these.
+struct ShellCalls {
+    BOOL(WINAPI* Shell_NotifyIconW)(DWORD message, PNOTIFYICONDATAW data);
+    DWORD(WINAPI* GetLastError)();
+    void(WINAPI* Sleep)(DWORD milliseconds);
+    // owner, verb, file, parameters, directory, show command
+    HINSTANCE(WINAPI* ShellExecuteW)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+};
+extern ShellCalls AppShell;
+
+// Tray icon of MainWindow with AppIcon; retried while a starting shell times out.
+bool AddTrayIcon();
+void RemoveTrayIcon();
+// The popup menu with its ten entries, built anew for every showing.
+UniqueMenu BuildTrayMenu();
+// Tracks the popup menu at the cursor; the chosen command reaches MainWndProc as WM_COMMAND.
+void ShowTrayMenu();
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -91,6 +91,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     LoadSettings();
     MainWindow = window;
     InitOverlay(window);
+    AddTrayIcon();
     RegisterSessionNotices(window);
 
     ShowWindow(window, NonActivatingShowCommand(showCommand));

@@ -11,6 +11,8 @@ namespace {
 void OnDestroy(HWND window)
 {
     WindowClosing = true;
+
+    RemoveTrayIcon();
     // Let go of everything the game still holds: the latch's Ctrl (tapped once
     // more), then every key a finger or the mouse held.
     if (SkipLatched) {
@@ -62,6 +64,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_SETTINGS:
         RunSettingsSequence(window);
         return 0;
+    case IDM_ABOUT:
+        DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutDlgProc, 0);
+        return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
     }
@@ -74,6 +79,30 @@ void OnSkipRelease(HWND window)
     if (!SkipLatched) return;
     ReleaseSkipLatch();
     InvalidateRect(window, nullptr, FALSE);
+}
+
+// The tray icon's callback: left press opens the settings, right press the menu.
+void OnTrayNotify(HWND window, LPARAM lParam)
+{
+    switch (lParam) {
+    case WM_LBUTTONDOWN:
+        RunSettingsSequence(window);
+        break;
+    case WM_RBUTTONDOWN:
+        ShowTrayMenu();
+        break;
+    default:
+        break;
+    }
+}
+
+// A right press on the caption opens the tray menu; the rest of the frame
+// keeps its default handling.
+LRESULT OnNcRButtonDown(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != HTCAPTION) return DefWindowProcW(window, WM_NCRBUTTONDOWN, wParam, lParam);
+    ShowTrayMenu();
+    return 0;
 }
 
 // Wine activates a WS_EX_NOACTIVATE window on a click unless told here; on
@@ -111,6 +140,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_MOUSEACTIVATE:
         return OnMouseActivate();
     case WM_CAPTURECHANGED:
+        return 0;
+    case WM_NCRBUTTONDOWN:
+        return OnNcRButtonDown(window, wParam, lParam);
+    case WM_TRAYNOTIFY:
+        OnTrayNotify(window, lParam);
         return 0;
     case WM_TOUCH:
         return OnTouch(window, wParam, lParam);

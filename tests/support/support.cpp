@@ -1,4 +1,5 @@
 #include "support.h"
+#include <shellapi.h>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -430,4 +431,64 @@ std::string JoinLines(const std::vector<std::string>& lines)
     std::string joined;
     for (const std::string& line : lines) joined += (joined.empty() ? "" : " | ") + line;
     return joined;
+}
+
+void MouseButtonAt(int x, int y, DWORD buttonFlag)
+{
+    const auto there = [x, y] {
+        POINT p = {};
+        GetCursorPos(&p);
+        return p.x == x && p.y == y;
+    };
+    SetCursorPos(x, y);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        PumpFor(120);  // past the 100 ms after which Wine reads the X pointer again
+        if (there()) break;
+        SetCursorPos(x, y);
+    }
+    const int w = GetSystemMetrics(SM_CXSCREEN) - 1;
+    const int h = GetSystemMetrics(SM_CYSCREEN) - 1;
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlag, (x * 65535 + w / 2) / w,
+              (y * 65535 + h / 2) / h, 0);
+}
+
+std::vector<unsigned> ScreenPixels(const RECT& rect)
+{
+    const int w = rect.right - rect.left;
+    const int h = rect.bottom - rect.top;
+    std::vector<unsigned> pixels;
+    if (w <= 0 || h <= 0) return pixels;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) {
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY);
+        SelectObject(memory, old);
+        const unsigned* source = static_cast<const unsigned*>(bits);
+        pixels.reserve(static_cast<size_t>(w) * h);
+        for (int i = 0; i < w * h; ++i) pixels.push_back(source[i] & 0xFFFFFFu);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+bool TrayIconPresent(HWND window, UINT id)
+{
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = window;
+    data.uID = id;
+    data.uFlags = NIF_TIP;
+    lstrcpynW(data.szTip, L"Lumenkey", 64);
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }

@@ -64,6 +64,12 @@ void MouseMoveTo(int x, int y, ULONG_PTR extraInfo = 0);
 void MouseDown(ULONG_PTR extraInfo = 0);
 void MouseUp(ULONG_PTR extraInfo = 0);
 void ClickAt(int x, int y, ULONG_PTR extraInfo = 0);
+// A button press or release (MOUSEEVENTF_LEFTDOWN, _RIGHTUP, ...) at a screen point.
+// Wine reads its cursor back from the X pointer when it has not moved for 100 ms,
+// and injected moves do not carry the X pointer along: so the cursor is set first
+// (SetCursorPos moves the X pointer) until it reads back there, then the button goes
+// in one input event with the move.
+void MouseButtonAt(int x, int y, DWORD buttonFlag);
 void PressKey(WORD vk, bool down);
 
 // Screen point of a client point of a window.
@@ -72,6 +78,10 @@ POINT ClientToScreenPoint(HWND window, int x, int y);
 unsigned ScreenPixel(int x, int y);
 // Saves the whole screen as a 24-bit BMP file.
 bool SaveScreenBmp(const std::wstring& path);
+// Colours of the screen pixels inside a rectangle, row by row, as 0xRRGGBB.
+std::vector<unsigned> ScreenPixels(const RECT& rect);
+// The shell holds a notification icon (window, id): a modify succeeds only then.
+bool TrayIconPresent(HWND window, UINT id);
 
 // Deletes the program's settings key (HKCU\SOFTWARE\<vendor>\Orvex) and everything under it.
 void DeleteOrvexSettings();

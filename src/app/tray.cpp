@@ -1,0 +1,100 @@
+// The notification-area icon and the popup menu that commands the program.
+#include "app.h"
+
+ShellCalls AppShell = {::Shell_NotifyIconW, ::GetLastError, ::Sleep, ::ShellExecuteW};
+
+namespace {
+
+// The full record of Vista and later (with guidItem and hBalloonIcon); the
+// shell reads the members it knows from the size.
+constexpr DWORD TrayRecordSize = 956;
+static_assert(sizeof(void*) != 4 || sizeof(NOTIFYICONDATAW) == TrayRecordSize,
+              "the 32-bit program hands the shell the full notify-icon record");
+
+constexpr UINT TrayIconId = 1;
+constexpr int TrayAttempts = 100;
+constexpr DWORD TrayRetryWaitMs = 100;
+
+NOTIFYICONDATAW TrayRecord()
+{
+    NOTIFYICONDATAW data = {};
+    data.cbSize = TrayRecordSize;
+    data.hWnd = MainWindow;
+    data.uID = TrayIconId;
+    return data;
+}
+
+NOTIFYICONDATAW TrayAddRecord()
+{
+    NOTIFYICONDATAW data = TrayRecord();
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_TRAYNOTIFY;
+    data.hIcon = AppIcon;
+    static const wchar_t tip[] = L"Lumenkey";
+    static_assert(sizeof(tip) <= sizeof(data.szTip), "the tip fits its buffer");
+    CopyMemory(data.szTip, tip, sizeof(tip));
+    return data;
+}
+
+struct TrayMenuEntry {
+    UINT command;
+    const wchar_t* text;  // null: a separator
+};
+
+const TrayMenuEntry TrayMenuEntries[] = {
+    {IDM_ADJUSTSIZE, L"サイズ調整"},
+    {IDM_LAUNCHGAME, L"グラス起動"},
+    {IDM_CLOSEGAME, L"グラス終了"},
+    {0, nullptr},
+    {IDM_SETTINGS, L"設定"},
+    {0, nullptr},
+    {IDM_ABOUT, L"バージョン情報"},
+    {0, nullptr},
+    {IDM_RESETKEYS, L"キー状態リセット"},
+    {IDM_EXIT, L"終了"},
+};
+
+}  // namespace
+
+bool AddTrayIcon()
+{
+    NOTIFYICONDATAW data = TrayAddRecord();
+    for (int attempt = 0; attempt < TrayAttempts; ++attempt) {
+        if (AppShell.Shell_NotifyIconW(NIM_ADD, &data)) return true;
+        if (AppShell.GetLastError() != ERROR_TIMEOUT) return false;
+        // A shell still starting at logon may have taken the add after all.
+        AppShell.Sleep(TrayRetryWaitMs);
+        if (AppShell.Shell_NotifyIconW(NIM_MODIFY, &data)) return true;
+    }
+    return false;
+}
+
+void RemoveTrayIcon()
+{
+    NOTIFYICONDATAW data = TrayRecord();
+    AppShell.Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
+UniqueMenu BuildTrayMenu()
+{
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu) return menu;
+    for (const TrayMenuEntry& entry : TrayMenuEntries) {
+        const UINT flags = MF_BYPOSITION | (entry.text ? MF_STRING : MF_SEPARATOR);
+        InsertMenuW(menu.get(), static_cast<UINT>(-1), flags, entry.command, entry.text);
+    }
+    SetMenuDefaultItem(menu.get(), IDM_ADJUSTSIZE, FALSE);
+    return menu;
+}
+
+// The overlay never activates, so the menu is tracked without making it the
+// foreground window; the chosen command reaches it as WM_COMMAND.
+void ShowTrayMenu()
+{
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    const UniqueMenu menu = BuildTrayMenu();
+    if (!menu) return;
+    TrackPopupMenu(menu.get(), TPM_RIGHTALIGN | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, MainWindow,
+                   nullptr);
+}
