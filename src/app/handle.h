@@ -12,16 +12,27 @@ public:
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
         if (this != &other) reset(other.release());
         return *this;
     }
 
     T get() const { return value_; }
-    T* put() { reset(); return &value_; }
+    T* put()
+    {
+        reset();
+        return &value_;
+    }
     explicit operator bool() const { return value_ != Invalid; }
-    T release() { T v = value_; value_ = Invalid; return v; }
-    void reset(T value = Invalid) {
+    T release()
+    {
+        T v = value_;
+        value_ = Invalid;
+        return v;
+    }
+    void reset(T value = Invalid)
+    {
         if (value_ != Invalid) Close(value_);
         value_ = value;
     }

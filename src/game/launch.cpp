@@ -8,7 +8,7 @@
 #include "settings/settings.h"
 
 GameControlCalls GameControl = {CreateProcessW, Sleep, MessageBoxW, PostMessageW,
-                                 AllowSetForegroundWindow};
+                                AllowSetForegroundWindow};
 
 namespace {
 

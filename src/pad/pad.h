@@ -12,13 +12,14 @@ using KeyMask = int32_t;
 // Key sets of input handling: a KeyMask enters them sign-extended.
 using KeySet = uint64_t;
 
-constexpr KeyMask SkipKeyBit = 0x80;   // SKIP, the key the skip latch holds
-constexpr KeyMask LogKeyBit = 0x100;   // LOG
-constexpr KeyMask SizeKeyBit = 0x1000; // SIZE: places the windows, sends no key
-constexpr int PadKeyCount = 12;        // key bits 0..11 have a virtual key
-constexpr int PadKeyBits = 13;         // bits 0..12 have a meaning
+constexpr KeyMask SkipKeyBit = 0x80;    // SKIP, the key the skip latch holds
+constexpr KeyMask LogKeyBit = 0x100;    // LOG
+constexpr KeyMask SizeKeyBit = 0x1000;  // SIZE: places the windows, sends no key
+constexpr int PadKeyCount = 12;         // key bits 0..11 have a virtual key
+constexpr int PadKeyBits = 13;          // bits 0..12 have a meaning
 
-// Virtual key of key bits 0..11: ↑ ↓ ← → ○(Z) ×(X) TAB(Shift) SKIP(Ctrl) LOG(Esc) HOUR(F1) NOTE(A) SYS(S).
+// Virtual key of key bits 0..11: ↑ ↓ ← → ○(Z) ×(X) TAB(Shift) SKIP(Ctrl) LOG(Esc) HOUR(F1) NOTE(A)
+// SYS(S).
 extern const WORD PadKeyTable[PadKeyCount];
 
 inline KeySet ToKeySet(KeyMask mask)

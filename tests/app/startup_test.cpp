@@ -3,10 +3,13 @@
 
 TEST_CASE("Windows 7 and later run, Vista and older are refused")
 {
-    struct Row { DWORD major, minor; bool accepted; };
+    struct Row {
+        DWORD major, minor;
+        bool accepted;
+    };
     const Row rows[] = {
-        {5, 1, false}, {6, 0, false}, {6, 1, true}, {6, 2, true},
-        {6, 3, true}, {7, 0, true}, {10, 0, true},
+        {5, 1, false}, {6, 0, false}, {6, 1, true},  {6, 2, true},
+        {6, 3, true},  {7, 0, true},  {10, 0, true},
     };
     for (const Row& row : rows) {
         CAPTURE(row.major);
@@ -17,7 +20,10 @@ TEST_CASE("Windows 7 and later run, Vista and older are refused")
 
 TEST_CASE("overlay alpha follows the transparency percentage")
 {
-    struct Row { int transparency; int alpha; };
+    struct Row {
+        int transparency;
+        int alpha;
+    };
     const Row rows[] = {{0, 255}, {1, 253}, {10, 230}, {25, 192}, {50, 128}, {75, 64}, {90, 25}};
     for (const Row& row : rows) {
         CAPTURE(row.transparency);
@@ -27,11 +33,16 @@ TEST_CASE("overlay alpha follows the transparency percentage")
 
 TEST_CASE("showing the overlay never activates it")
 {
-    struct Row { int given, used; };
+    struct Row {
+        int given, used;
+    };
     const Row rows[] = {
-        {SW_SHOWNORMAL, SW_SHOWNOACTIVATE}, {SW_SHOWDEFAULT, SW_SHOWNOACTIVATE},
-        {SW_SHOW, SW_SHOWNA}, {SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE},
-        {SW_SHOWNOACTIVATE, SW_SHOWNOACTIVATE}, {SW_SHOWMINNOACTIVE, SW_SHOWMINNOACTIVE},
+        {SW_SHOWNORMAL, SW_SHOWNOACTIVATE},
+        {SW_SHOWDEFAULT, SW_SHOWNOACTIVATE},
+        {SW_SHOW, SW_SHOWNA},
+        {SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE},
+        {SW_SHOWNOACTIVATE, SW_SHOWNOACTIVATE},
+        {SW_SHOWMINNOACTIVE, SW_SHOWMINNOACTIVE},
         {SW_HIDE, SW_HIDE},
     };
     for (const Row& row : rows) {

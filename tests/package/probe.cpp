@@ -203,9 +203,9 @@ int ProbeVersion(int argc, wchar_t** argv)
                         reinterpret_cast<void**>(&translations), &translationBytes) ||
         translationBytes < sizeof(Translation))
         return 1;
-    const wchar_t* names[] = {L"ProductName",      L"ProductVersion", L"FileVersion",
-                              L"FileDescription",  L"CompanyName",    L"OriginalFilename",
-                              L"InternalName",     L"LegalCopyright"};
+    const wchar_t* names[] = {L"ProductName",     L"ProductVersion", L"FileVersion",
+                              L"FileDescription", L"CompanyName",    L"OriginalFilename",
+                              L"InternalName",    L"LegalCopyright"};
     for (const wchar_t* name : names) {
         wchar_t query[96];
         std::swprintf(query, 96, L"\\StringFileInfo\\%04x%04x\\%ls", translations[0].language,
