@@ -54,38 +54,36 @@ ComPtr<ID2D1PathGeometry> CreateFigureGeometry(const std::vector<D2D1_POINT_2F>&
     return geometry;
 }
 
-// The whole-pixel rectangle around an element's outline, edges included.
-struct OutlineBounds {
-    int64_t Left, Top, Right, Bottom;
+// The whole-pixel rectangle around an element's outline, edges included, as
+// offsets from its origin.
+struct OutlineExtent {
+    int32_t Left, Top, Right, Bottom;
 };
 
-OutlineBounds BoundsOf(const PadElement& element)
+OutlineExtent ExtentOf(const PadElement& element)
 {
-    const int64_t x = element.OriginX;
-    const int64_t y = element.OriginY;
     const OutlinePoint first = element.OutlinePoints[0];
-    OutlineBounds bounds = {x, y, x, y};
-    const auto take = [&bounds](int64_t px, int64_t py) {
-        bounds.Left = std::min(bounds.Left, px);
-        bounds.Right = std::max(bounds.Right, px);
-        bounds.Top = std::min(bounds.Top, py);
-        bounds.Bottom = std::max(bounds.Bottom, py);
-    };
-    if (element.ShapeKind == ShapeRectangle) {
-        take(x + first.x, y + first.y);
-    } else {
-        bounds = {x + first.x, y + first.y, x + first.x, y + first.y};
-        for (const OutlinePoint& p : element.OutlinePoints) take(x + p.x, y + p.y);
+    if (element.ShapeKind == ShapeRectangle)
+        return {std::min(0, first.x), std::min(0, first.y), std::max(0, first.x),
+                std::max(0, first.y)};
+    OutlineExtent extent = {first.x, first.y, first.x, first.y};
+    for (const OutlinePoint& p : element.OutlinePoints) {
+        extent.Left = std::min(extent.Left, p.x);
+        extent.Right = std::max(extent.Right, p.x);
+        extent.Top = std::min(extent.Top, p.y);
+        extent.Bottom = std::max(extent.Bottom, p.y);
     }
-    return bounds;
+    return extent;
 }
 
-// A contact outside the bounds lies a pixel or more from the shape, farther
+// A contact outside the extent lies a pixel or more from the shape, farther
 // than the fill test's tolerance, so asking the geometry could only give no.
-bool WithinBounds(const OutlineBounds& bounds, const ContactPoint& point)
+// The offsets are taken in 64 bits: neither side is trusted to be small.
+bool WithinExtent(const PadElement& element, const OutlineExtent& extent, const ContactPoint& point)
 {
-    return point.x >= bounds.Left && point.x <= bounds.Right && point.y >= bounds.Top &&
-           point.y <= bounds.Bottom;
+    const int64_t dx = int64_t{point.x} - element.OriginX;
+    const int64_t dy = int64_t{point.y} - element.OriginY;
+    return dx >= extent.Left && dx <= extent.Right && dy >= extent.Top && dy <= extent.Bottom;
 }
 
 }  // namespace
@@ -115,10 +113,10 @@ bool ElementContainsAnyPoint(const PadElement& element, const ContactPoint* poin
     if (!element.Geometry || !points || count <= 0) return false;
     // Geometries are built from the outline points; without them only the exact test can tell.
     const bool bounded = !element.OutlinePoints.empty();
-    const OutlineBounds bounds = bounded ? BoundsOf(element) : OutlineBounds{};
+    const OutlineExtent extent = bounded ? ExtentOf(element) : OutlineExtent{};
     bool contained = false;
     for (int32_t i = 0; i < count; ++i) {
-        if (bounded && !WithinBounds(bounds, points[i])) continue;
+        if (bounded && !WithinExtent(element, extent, points[i])) continue;
         BOOL inside = FALSE;
         const HRESULT hr = element.Geometry->FillContainsPoint(PixelPoint(points[i].x, points[i].y),
                                                                nullptr, 0.25f, &inside);

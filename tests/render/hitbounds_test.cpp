@@ -42,7 +42,8 @@ TEST_CASE("every pixel around the pad hits the same elements with and without th
             CAPTURE(swapped);
             BuildTestLayout(sensitivity, swapped);
             REQUIRE(CurrentPadTable);
-            for (int32_t i = 0; i < CurrentPadTable->Count; ++i) REQUIRE(CurrentPadTable->Items[i].Geometry);
+            for (int32_t i = 0; i < CurrentPadTable->Count; ++i)
+                REQUIRE(CurrentPadTable->Items[i].Geometry);
             int mismatches = 0;
             std::vector<int> hits(CurrentPadTable->Count, 0);
             // The client area is 340 x 520; a margin around it catches edges and outliers.
@@ -52,7 +53,8 @@ TEST_CASE("every pixel around the pad hits the same elements with and without th
                     for (int32_t i = 0; i < CurrentPadTable->Count; ++i) {
                         const PadElement& element = CurrentPadTable->Items[i];
                         const bool exact = ExactlyInside(element, x, y);
-                        if (ElementContainsAnyPoint(element, &point, 1) != exact && ++mismatches <= 5) {
+                        if (ElementContainsAnyPoint(element, &point, 1) != exact &&
+                            ++mismatches <= 5) {
                             CAPTURE(x);
                             CAPTURE(y);
                             CAPTURE(i);
@@ -88,12 +90,13 @@ TEST_CASE("several contacts at once: a hit when any one of them is inside, where
             for (const ContactPoint& p : points) any = any || ExactlyInside(element, p.x, p.y);
             CAPTURE(round);
             CAPTURE(i);
-            REQUIRE(ElementContainsAnyPoint(element, points.data(), static_cast<int32_t>(points.size())) ==
-                    any);
+            REQUIRE(ElementContainsAnyPoint(element, points.data(),
+                                            static_cast<int32_t>(points.size())) == any);
         }
     }
     // Far outside in every direction, also past the 16-bit range mouse messages give.
-    const ContactPoint distant[] = {{-100000, 200}, {100000, 200}, {170, -100000}, {170, 100000}, {65535, 65535}};
+    const ContactPoint distant[] = {
+        {-100000, 200}, {100000, 200}, {170, -100000}, {170, 100000}, {65535, 65535}};
     for (int32_t i = 0; i < CurrentPadTable->Count; ++i)
         CHECK_FALSE(ElementContainsAnyPoint(CurrentPadTable->Items[i], distant, 5));
 }
