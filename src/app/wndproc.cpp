@@ -11,8 +11,6 @@ namespace {
 void OnDestroy(HWND window)
 {
     WindowClosing = true;
-
-    RemoveTrayIcon();
     // Let go of everything the game still holds: the latch's Ctrl (tapped once
     // more), then every key a finger or the mouse held.
     if (SkipLatched) {
@@ -20,6 +18,8 @@ void OnDestroy(HWND window)
         TapCtrlKey();
     }
     ReleaseAllKeys();
+
+    RemoveTrayIcon();
     DestroyPadElementTable(CurrentPadTable);
     if (TouchRegistered) {
         TouchRegistered = false;

@@ -1,5 +1,6 @@
 #include <doctest/doctest.h>
 #include "app/app.h"
+#include "input/input.h"
 #include "support.h"
 #include <commctrl.h>
 #include <cstring>
@@ -27,6 +28,7 @@ struct ShellScript {
         INT show;
     };
     std::vector<Execute> executes;
+    std::string order;  // A, M, D: add, modify, delete; K: a key record sent
 };
 ShellScript Script;
 
@@ -34,6 +36,7 @@ BOOL WINAPI FakeNotifyIcon(DWORD message, PNOTIFYICONDATAW data)
 {
     Script.messages.push_back(message);
     Script.records.push_back(*data);
+    Script.order += message == NIM_ADD ? 'A' : message == NIM_MODIFY ? 'M' : 'D';
     const size_t i =
         Script.next < Script.answers.size() ? Script.next++ : Script.answers.size() - 1;
     const ShellScript::Answer answer =
@@ -290,7 +293,13 @@ TEST_CASE("the About box opens its link on a click only")
     }
 }
 
-TEST_CASE("destroying the overlay window takes its tray icon away")
+UINT WINAPI FakeKeyOutput(UINT count, LPINPUT, int)
+{
+    Script.order += std::string(count, 'K');
+    return count;
+}
+
+TEST_CASE("destroying the overlay window lets go of held keys, then takes its tray icon away")
 {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = MainWndProc;
@@ -298,20 +307,25 @@ TEST_CASE("destroying the overlay window takes its tray icon away")
     wc.lpszClassName = L"OrvexTeardownTest";
     RegisterClassW(&wc);
     FakeShell fake;
+    const KeyOutputCalls savedKeyOutput = KeyOutput;
+    KeyOutput.SendInput = FakeKeyOutput;
     const HWND window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr,
                                         nullptr, wc.hInstance, nullptr);
     REQUIRE(window);
     MainWindow = window;
     REQUIRE(AddTrayIcon());
+    MouseMask = KeySet{1} << 4;  // "○" held with the mouse
 
     DestroyWindow(window);
     // The teardown ends the message loop; take its quit message off this thread.
     MSG quit = {};
     CHECK(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     WindowClosing = false;
+    MouseMask = 0;
+    KeyOutput = savedKeyOutput;
 
+    CHECK(Script.order == "AKD");
     REQUIRE(Script.messages.size() == 2);
-    CHECK(Script.messages[1] == NIM_DELETE);
     CHECK(Script.records[1].hWnd == window);
     CHECK(Script.records[1].uID == 1);
 }
