@@ -71,8 +71,19 @@ extern ShellCalls AppShell;
 // Tray icon of MainWindow with AppIcon; retried while a starting shell times out.
 bool AddTrayIcon();
 void RemoveTrayIcon();
+// A warning in the tray icon's balloon (title up to 63, text up to 255 characters).
+bool ShowTrayBalloon(const wchar_t* title, const wchar_t* text);
 // The popup menu with its ten entries, built anew for every showing.
 UniqueMenu BuildTrayMenu();
 // Tracks the popup menu at the cursor; the chosen command reaches MainWndProc as WM_COMMAND.
 void ShowTrayMenu();
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The shell's "TaskbarCreated" message, registered at start-up (0 before);
+// when it comes the tray icon is added again.
+extern UINT TaskbarCreatedMessage;
+bool IsTaskbarCreated(UINT message);
+void RegisterTaskbarCreated(HWND window);
+LRESULT OnTaskbarCreated();
+// The game runs elevated: the user is told in the tray icon's balloon.
+void OnGameInputBlocked();

@@ -92,6 +92,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     MainWindow = window;
     InitOverlay(window);
     AddTrayIcon();
+    RegisterTaskbarCreated(window);
     RegisterSessionNotices(window);
 
     ShowWindow(window, NonActivatingShowCommand(showCommand));

@@ -75,6 +75,16 @@ void RemoveTrayIcon()
     AppShell.Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
+bool ShowTrayBalloon(const wchar_t* title, const wchar_t* text)
+{
+    NOTIFYICONDATAW data = TrayRecord();
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = NIIF_WARNING;
+    lstrcpynW(data.szInfoTitle, title, ARRAYSIZE(data.szInfoTitle));
+    lstrcpynW(data.szInfo, text, ARRAYSIZE(data.szInfo));
+    return AppShell.Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
 UniqueMenu BuildTrayMenu()
 {
     UniqueMenu menu(CreatePopupMenu());

@@ -174,7 +174,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnSessionChange(window, wParam);
     case WM_POWERBROADCAST:
         return OnPowerBroadcast(window, wParam);
+    case WM_GAMEINPUTBLOCKED:
+        OnGameInputBlocked();
+        return 0;
     default:
+        // Registered at run time, so it cannot have a case of its own.
+        if (IsTaskbarCreated(message)) return OnTaskbarCreated();
         return DefWindowProcW(window, message, wParam, lParam);
     }
 }

@@ -1,10 +1,14 @@
 // Keys that cannot arrive: the integrity levels of the overlay and of the
-// game's process, and the decision drawn from them.
+// game's process, the decision drawn from them, and the tray balloon that
+// tells the user once per game window.
 #include <doctest/doctest.h>
 #include <string>
 #include <utility>
 #include <vector>
+#include "app/app.h"
 #include "game/game.h"
+#include "notifyrecorder.h"
+#include "support.h"
 #include "test_windows.h"
 
 namespace {
@@ -97,6 +101,38 @@ struct FakeIntegrity {
     ~FakeIntegrity() { ProcessIntegrity = saved; }
 };
 
+// A hidden window standing in for the overlay, whose posted notices are handed
+// to the real window procedure, as the message loop would; tray calls recorded.
+struct NoticeScope {
+    NotifyIconRecorder tray;
+    HWND savedMain = MainWindow;
+    HWND savedCache = CachedGameWindow;
+    UniqueWindow overlay = CreateOverlayLikeWindow();
+    NoticeScope()
+    {
+        MainWindow = overlay.get();
+        CachedGameWindow = nullptr;
+    }
+    ~NoticeScope()
+    {
+        DeliverNotices();
+        MainWindow = savedMain;
+        CachedGameWindow = savedCache;
+    }
+    // How many "game input blocked" notices were waiting.
+    int DeliverNotices() const
+    {
+        int n = 0;
+        MSG msg;
+        while (PeekMessageW(&msg, overlay.get(), WM_GAMEINPUTBLOCKED, WM_GAMEINPUTBLOCKED,
+                            PM_REMOVE)) {
+            ++n;
+            MainWndProc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+        }
+        return n;
+    }
+};
+
 }  // namespace
 
 TEST_CASE("input is blocked exactly when the game runs at a higher level than the overlay")
@@ -147,4 +183,77 @@ TEST_CASE("levels come from the token's label; a refusal counts as elevated")
         CHECK(OpenedProcesses[0] == 4321);
         CHECK(OpenAccess[0] == PROCESS_QUERY_LIMITED_INFORMATION);
     }
+}
+
+TEST_CASE("an elevated game is reported once per game window, in the tray icon's balloon")
+{
+    const struct {
+        DWORD overlay, game;
+        int notices;
+    } rows[] = {
+        {Medium, High, 1},
+        {Medium, Medium, 0},
+        {High, High, 0},
+        {Low, Medium, 1},
+        {High, Medium, 0},
+    };
+    NoticeScope scope;
+    REQUIRE(scope.overlay);
+    HWND previous = nullptr;
+    for (const auto& row : rows) {
+        CAPTURE(row.overlay);
+        CAPTURE(row.game);
+        FakeIntegrity fake({row.overlay, row.game, 0, 0, false});
+        scope.tray.Clear();
+        UniqueWindow game = CreateGameClassWindow(300, 200, 320, 240);
+        REQUIRE(game);
+        REQUIRE(game.get() != previous);
+        previous = game.get();
+
+        CachedGameWindow = nullptr;
+        REQUIRE(FindGameWindow() == game.get());
+        CHECK(scope.DeliverNotices() == row.notices);
+        // Found again, or reached through the cache: nothing more is said.
+        CHECK(FindGameWindow() == game.get());
+        CHECK(GetGameWindow() == game.get());
+        CHECK(scope.DeliverNotices() == 0);
+
+        CHECK(scope.tray.CountBalloons() == row.notices);
+        if (row.notices == 0) continue;
+        REQUIRE(scope.tray.Records.size() == 1);
+        const NOTIFYICONDATAW& data = scope.tray.Records[0];
+        CHECK(scope.tray.Messages[0] == static_cast<DWORD>(NIM_MODIFY));
+        CHECK(data.cbSize == 956);
+        CHECK(data.hWnd == scope.overlay.get());
+        CHECK(data.uID == 1);
+        CHECK(data.uFlags == static_cast<UINT>(NIF_INFO));
+        CHECK(data.dwInfoFlags == static_cast<DWORD>(NIIF_WARNING));
+        // Both texts whole: terminated within their buffers and ending where a sentence ends.
+        const std::wstring title = data.szInfoTitle;
+        const std::wstring text = data.szInfo;
+        CHECK(!title.empty());
+        CHECK(title.size() < ARRAYSIZE(data.szInfoTitle) - 1);
+        CHECK(text.size() < ARRAYSIZE(data.szInfo) - 1);
+        CHECK(text.back() == L'。');
+    }
+}
+
+TEST_CASE("under this system the stand-in game runs at the overlay's level and no balloon is shown")
+{
+    NoticeScope scope;
+    REQUIRE(scope.overlay);
+    ChildProcess process;
+    const HWND game = StartStandinGame(process, TempFilePath(L"integrity-game"));
+    REQUIRE(game);
+
+    const DWORD own = OverlayIntegrityLevel();
+    CHECK(own != Unknown);
+    CHECK(own >= Low);
+    CHECK(own <= System);
+    CHECK(ProcessIntegrityLevel(process.Id()) == own);
+
+    REQUIRE(FindGameWindow() == game);
+    CHECK(scope.DeliverNotices() == 0);
+    CHECK(scope.tray.CountBalloons() == 0);
+    CHECK(scope.tray.Records.empty());
 }

@@ -1,10 +1,12 @@
 // The real Orvex.exe beside the stand-in game, told what the system tells it
-// when the user leaves (lock, switch, suspend), and what the game receives.
+// when the user leaves (lock, switch, suspend) or the shell restarts, and
+// what the game and the notification area show afterwards.
 #include <doctest/doctest.h>
 #include <string>
 #include <vector>
 #include "padinput.h"
 #include "support.h"
+#include <shellapi.h>
 #include <wtsapi32.h>
 
 namespace {
@@ -86,4 +88,22 @@ TEST_CASE("leaving the session or suspending makes the game receive the release 
         CHECK(KeysSince(log, held) == "KEYUP 0x5A");
         CHECK(scene.orvex.Running());
     }
+}
+
+TEST_CASE("after the shell's TaskbarCreated broadcast the tray icon is there again")
+{
+    AwayScene scene;
+    REQUIRE(StartAwayScene(scene, L"taskbar"));
+    REQUIRE(WaitUntil([&] { return TrayIconPresent(scene.overlay, 1); }, 3000));
+
+    // What a restarted shell has: no icon of ours.
+    NOTIFYICONDATAW gone = {};
+    gone.cbSize = sizeof(gone);
+    gone.hWnd = scene.overlay;
+    gone.uID = 1;
+    REQUIRE(Shell_NotifyIconW(NIM_DELETE, &gone));
+    REQUIRE_FALSE(TrayIconPresent(scene.overlay, 1));
+
+    Tell(scene.overlay, RegisterWindowMessageW(L"TaskbarCreated"), 0);
+    CHECK(WaitUntil([&] { return TrayIconPresent(scene.overlay, 1); }, 3000));
 }
