@@ -11,13 +11,14 @@ orvex_cleanup() {
 }
 trap orvex_cleanup EXIT
 
-# ORVEX_TOOLCHAIN picks cmake/<name>.cmake; ORVEX_WERROR=ON turns warnings into errors (CI).
+# ORVEX_TOOLCHAIN picks cmake/<name>.cmake; ORVEX_WERROR=ON turns warnings into errors (CI);
+# ORVEX_SANITIZE=ON builds with trapping undefined-behaviour checks and library assertions.
 # Arguments go to cmake's configure step; ORVEX_TARGETS limits what is built.
 orvex_build() {
   cmake -S "$ORVEX_ROOT" -B "$ORVEX_BUILD_DIR" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$ORVEX_ROOT/cmake/${ORVEX_TOOLCHAIN:-mingw-i686}.cmake" \
     -DCMAKE_BUILD_TYPE=${ORVEX_BUILD_TYPE:-RelWithDebInfo} \
-    -DORVEX_WERROR=${ORVEX_WERROR:-OFF} "$@" >/dev/null
+    -DORVEX_WERROR=${ORVEX_WERROR:-OFF} -DORVEX_SANITIZE=${ORVEX_SANITIZE:-OFF} "$@" >/dev/null
   local targets=()
   [ -z "${ORVEX_TARGETS:-}" ] || targets=(--target $ORVEX_TARGETS)
   cmake --build "$ORVEX_BUILD_DIR" "${targets[@]}"

@@ -492,3 +492,14 @@ bool TrayIconPresent(HWND window, UINT id)
     lstrcpynW(data.szTip, L"Lumenkey", 64);
     return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }
+
+bool StartGameAndOrvex(GameAndOrvex& scene, const wchar_t* logStem)
+{
+    DeleteOrvexSettings();
+    scene.log = TempFilePath(logStem);
+    scene.gameWindow = StartStandinGame(scene.game, scene.log);
+    if (!scene.gameWindow) return false;
+    scene.overlay = StartOrvex(scene.orvex);
+    PumpFor(300);  // start-up placement and the first paint
+    return scene.overlay != nullptr;
+}

@@ -110,3 +110,14 @@ int CountTopWindows(const wchar_t* className, const wchar_t* title = nullptr);
 
 // Lines joined with " | ", so that a failed comparison prints them.
 std::string JoinLines(const std::vector<std::string>& lines);
+
+// The stand-in game logging to a fresh temp file, then Orvex.exe beside it with
+// default settings; false when either did not come up.
+struct GameAndOrvex {
+    std::wstring log;
+    ChildProcess game;
+    ChildProcess orvex;
+    HWND gameWindow = nullptr;
+    HWND overlay = nullptr;
+};
+bool StartGameAndOrvex(GameAndOrvex& scene, const wchar_t* logStem);

@@ -22,25 +22,6 @@ std::string KeysSince(const std::wstring& log, size_t from)
     return JoinLines(since);
 }
 
-struct AwayScene {
-    std::wstring log;
-    ChildProcess game;
-    ChildProcess orvex;
-    HWND gameWindow = nullptr;
-    HWND overlay = nullptr;
-};
-
-bool StartAwayScene(AwayScene& scene, const wchar_t* stem)
-{
-    DeleteOrvexSettings();
-    scene.log = TempFilePath(stem);
-    scene.gameWindow = StartStandinGame(scene.game, scene.log);
-    if (!scene.gameWindow) return false;
-    scene.overlay = StartOrvex(scene.orvex);
-    PumpFor(300);
-    return scene.overlay != nullptr;
-}
-
 // Cross-process, as the system delivers it.
 void Tell(HWND overlay, UINT message, WPARAM wParam)
 {
@@ -66,8 +47,8 @@ TEST_CASE("leaving the session or suspending makes the game receive the release 
     for (const auto& row : rows) {
         const std::string name = row.name;
         CAPTURE(name);
-        AwayScene scene;
-        REQUIRE(StartAwayScene(scene, L"away"));
+        GameAndOrvex scene;
+        REQUIRE(StartGameAndOrvex(scene, L"away"));
         const std::wstring& log = scene.log;
 
         const POINT circle = ClientToScreenPoint(scene.overlay, CircleClient.x, CircleClient.y);
@@ -92,8 +73,8 @@ TEST_CASE("leaving the session or suspending makes the game receive the release 
 
 TEST_CASE("after the shell's TaskbarCreated broadcast the tray icon is there again")
 {
-    AwayScene scene;
-    REQUIRE(StartAwayScene(scene, L"taskbar"));
+    GameAndOrvex scene;
+    REQUIRE(StartGameAndOrvex(scene, L"taskbar"));
     REQUIRE(WaitUntil([&] { return TrayIconPresent(scene.overlay, 1); }, 3000));
 
     // What a restarted shell has: no icon of ours.

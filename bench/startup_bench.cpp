@@ -1,0 +1,78 @@
+// Start-up: from process creation to the first completed paint, the overlay
+// beside the stand-in game, each program started on its own.
+#include "bench.h"
+#include "harness.h"
+#include "screenwatch.h"
+
+namespace {
+
+struct StartFigures {
+    std::vector<double> Ms;
+    std::vector<double> PeakMb;
+    int Failed = 0;
+};
+
+// One start: how long until it showed painted, and its peak memory once it
+// has settled; then the program is ended.
+void TimeOneStart(const std::wstring& commandLine, const FirstPaintWatch& watch,
+                  bool closeByMessage, StartFigures& figures)
+{
+    ChildProcess process;
+    HWND window = nullptr;
+    const double ms = TimeToFirstPaint(process, commandLine, watch, window);
+    if (ms < 0) {
+        ++figures.Failed;
+    } else {
+        figures.Ms.push_back(ms);
+        PumpFor(1000);
+        figures.PeakMb.push_back(SampleProcess(process).PeakWorkingSetMb);
+    }
+    if (closeByMessage && window) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        process.WaitExit(5000);
+    }
+    process.Kill();
+}
+
+}  // namespace
+
+void BenchStartup(const BenchOptions& options, std::vector<BenchRow>& rows)
+{
+    DeleteOrvexSettings();
+    const std::wstring gameLog = TempFilePath(L"bench-start");
+    const std::wstring gameLine =
+        L"\"" + BinDir() + L"\\standin-game.exe\" --log \"" + gameLog + L"\"";
+    const std::wstring orvexLine = L"\"" + BinDir() + L"\\Orvex.exe\"";
+    StartFigures game, orvex;
+    // Taken in turns, so that a slow spell of the machine hits both alike.
+    for (int i = 0; i < options.Starts; ++i) {
+        TimeOneStart(gameLine, StandinPaintWatch(), false, game);
+        TimeOneStart(orvexLine, OverlayPaintWatch(), true, orvex);
+    }
+    DeleteFileW(gameLog.c_str());
+
+    BenchRow time;
+    time.Name = "start-up: process start to first pad paint";
+    time.Unit = "ms";
+    time.Figure = Summarize(orvex.Ms);
+    time.BaselineName = "stand-in game: start to first paint";
+    time.Baseline = Summarize(game.Ms);
+    time.Measured = !orvex.Ms.empty() && !game.Ms.empty();
+    time.Note = std::to_string(options.Starts) +
+                " starts each, in turns; both seen on the screen, looked at every 4 ms";
+    if (orvex.Failed || game.Failed)
+        time.Note += "; not shown in 20 s: overlay " + std::to_string(orvex.Failed) + ", game " +
+                     std::to_string(game.Failed);
+    rows.push_back(time);
+
+    BenchRow memory;
+    memory.Name = "start-up: peak working set";
+    memory.Unit = "MB";
+    memory.Spread = false;
+    memory.Figure = Summarize(orvex.PeakMb);
+    memory.BaselineName = "stand-in game: peak working set";
+    memory.Baseline = Summarize(game.PeakMb);
+    memory.Measured = !orvex.PeakMb.empty() && !game.PeakMb.empty();
+    memory.Note = "median of the starts, read a second after the first paint";
+    rows.push_back(memory);
+}
