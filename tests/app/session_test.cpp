@@ -59,7 +59,8 @@ struct Notice {
 
 const Notice Notices[] = {
     {"session locked", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, true, 0},
-    {"switched to another user at the console", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, true, 0},
+    {"switched to another user at the console", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, true,
+     0},
     {"remote session disconnected", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, true, 0},
     {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, true, TRUE},
     {"session unlocked", WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, false, 0},
