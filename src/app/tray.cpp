@@ -1,5 +1,6 @@
 // The notification-area icon and the popup menu that commands the program.
 #include "app.h"
+#include <strsafe.h>
 
 ShellCalls AppShell = {::Shell_NotifyIconW, ::GetLastError, ::Sleep, ::ShellExecuteW};
 
@@ -80,8 +81,9 @@ bool ShowTrayBalloon(const wchar_t* title, const wchar_t* text)
     NOTIFYICONDATAW data = TrayRecord();
     data.uFlags = NIF_INFO;
     data.dwInfoFlags = NIIF_WARNING;
-    lstrcpynW(data.szInfoTitle, title, ARRAYSIZE(data.szInfoTitle));
-    lstrcpynW(data.szInfo, text, ARRAYSIZE(data.szInfo));
+    // Cut to fit, always terminated; a cut notice is still worth showing.
+    (void)StringCchCopyW(data.szInfoTitle, ARRAYSIZE(data.szInfoTitle), title);
+    (void)StringCchCopyW(data.szInfo, ARRAYSIZE(data.szInfo), text);
     return AppShell.Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }
 
