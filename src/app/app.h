@@ -9,7 +9,9 @@
 // Private messages to MainWindow.
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;     // the tray icon's callback
 constexpr UINT WM_SKIPRELEASE = WM_USER + 200;  // posted by Orvex_DLL: end the skip latch
-constexpr UINT WM_GAMEINPUTBLOCKED = WM_USER + 2;  // the game runs elevated: tell the user
+
+// The game runs at a higher integrity level than the overlay: tell the user.
+constexpr UINT WM_GAMEINPUTBLOCKED = WM_USER + 2;
 
 constexpr int OverlayClientWidth = 340;
 constexpr int OverlayClientHeight = 520;

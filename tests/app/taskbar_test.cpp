@@ -27,8 +27,8 @@ struct TaskbarScope {
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"OrvexTaskbarTest";
         RegisterClassExW(&wc);
-        window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                 nullptr, wc.hInstance, nullptr);
+        window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
         MainWindow = window;
         AppIcon = LoadIconW(nullptr, IDI_APPLICATION);
     }

@@ -16,7 +16,8 @@ namespace {
 constexpr DWORD Untrusted = SECURITY_MANDATORY_UNTRUSTED_RID;
 constexpr DWORD Low = SECURITY_MANDATORY_LOW_RID;
 constexpr DWORD Medium = SECURITY_MANDATORY_MEDIUM_RID;
-constexpr DWORD MediumPlus = SECURITY_MANDATORY_MEDIUM_RID + 0x100;  // SECURITY_MANDATORY_MEDIUM_PLUS_RID
+constexpr DWORD MediumPlus =
+    SECURITY_MANDATORY_MEDIUM_RID + 0x100;  // SECURITY_MANDATORY_MEDIUM_PLUS_RID
 constexpr DWORD High = SECURITY_MANDATORY_HIGH_RID;
 constexpr DWORD System = SECURITY_MANDATORY_SYSTEM_RID;
 constexpr DWORD Unknown = UnknownIntegrityLevel;
@@ -141,11 +142,11 @@ TEST_CASE("input is blocked exactly when the game runs at a higher level than th
         DWORD overlay, game;
         bool blocked;
     } rows[] = {
-        {Medium, Medium, false},  {Medium, High, true},      {High, Medium, false},
-        {High, High, false},      {Low, Medium, true},       {Medium, Low, false},
+        {Medium, Medium, false},    {Medium, High, true},        {High, Medium, false},
+        {High, High, false},        {Low, Medium, true},         {Medium, Low, false},
         {Medium, MediumPlus, true}, {MediumPlus, Medium, false}, {High, System, true},
-        {System, High, false},    {Untrusted, Low, true},    {Low, Untrusted, false},
-        {Unknown, High, false},   {Medium, Unknown, false},  {Unknown, Unknown, false},
+        {System, High, false},      {Untrusted, Low, true},      {Low, Untrusted, false},
+        {Unknown, High, false},     {Medium, Unknown, false},    {Unknown, Unknown, false},
     };
     for (const auto& row : rows) {
         CAPTURE(row.overlay);
@@ -168,7 +169,9 @@ TEST_CASE("levels come from the token's label; a refusal counts as elevated")
         {"game process refuses", {Medium, Medium, ERROR_ACCESS_DENIED, 0, false}, Medium, High},
         {"game process gone", {Medium, Medium, ERROR_INVALID_PARAMETER, 0, false}, Medium, Unknown},
         {"game token refuses", {Medium, Medium, 0, ERROR_ACCESS_DENIED, false}, Medium, High},
-        {"game token otherwise failing", {Medium, Medium, 0, ERROR_INVALID_HANDLE, false}, Medium,
+        {"game token otherwise failing",
+         {Medium, Medium, 0, ERROR_INVALID_HANDLE, false},
+         Medium,
          Unknown},
         {"no label to read", {Medium, High, 0, 0, true}, Unknown, Unknown},
     };
@@ -191,11 +194,8 @@ TEST_CASE("an elevated game is reported once per game window, in the tray icon's
         DWORD overlay, game;
         int notices;
     } rows[] = {
-        {Medium, High, 1},
-        {Medium, Medium, 0},
-        {High, High, 0},
-        {Low, Medium, 1},
-        {High, Medium, 0},
+        {Medium, High, 1}, {Medium, Medium, 0}, {High, High, 0},
+        {Low, Medium, 1},  {High, Medium, 0},
     };
     NoticeScope scope;
     REQUIRE(scope.overlay);

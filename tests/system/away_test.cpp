@@ -31,7 +31,8 @@ void Tell(HWND overlay, UINT message, WPARAM wParam)
 
 }  // namespace
 
-TEST_CASE("leaving the session or suspending makes the game receive the release of a held key at once")
+TEST_CASE(
+    "leaving the session or suspending makes the game receive the release of a held key at once")
 {
     const struct {
         const char* name;
