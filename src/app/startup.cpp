@@ -79,10 +79,9 @@ bool InitInstance(HINSTANCE instance, int showCommand)
 
     RECT outer = {0, 0, OverlayClientWidth, OverlayClientHeight};
     AdjustWindowRectEx(&outer, OverlayStyle, FALSE, OverlayExStyle);
-    const HWND window = CreateWindowExW(OverlayExStyle, WindowClassName, WindowTitle, OverlayStyle,
-                                        CW_USEDEFAULT, 0, outer.right - outer.left,
-                                        outer.bottom - outer.top, nullptr, nullptr, AppInstance,
-                                        nullptr);
+    const HWND window = CreateWindowExW(
+        OverlayExStyle, WindowClassName, WindowTitle, OverlayStyle, CW_USEDEFAULT, 0,
+        outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, AppInstance, nullptr);
     if (!window) return false;
 
     // The drawing objects come first; the program runs on whatever their outcome.

@@ -133,7 +133,8 @@ TEST_SUITE("registry")
                 WipeTestKeys();
                 if (withRecords) {
                     WriteWellFormedRecords(1000, 99);
-                    REQUIRE(ListSubkeys(HKEY_CURRENT_USER, SettingsSubkey(L"Window")).size() >= 990);
+                    REQUIRE(ListSubkeys(HKEY_CURRENT_USER, SettingsSubkey(L"Window")).size() >=
+                            990);
                 }
                 ChildProcess orvex;
                 HWND overlay = nullptr;
@@ -147,9 +148,9 @@ TEST_SUITE("registry")
         }
         std::sort(none.begin(), none.end());
         std::sort(many.begin(), many.end());
-        MESSAGE("start-up to the first pad paint over ", TimedStarts, " starts each: fastest ", none.front(),
-                " ms without records, ", many.front(), " ms with 1,000; medians ", Median(none), " and ",
-                Median(many), " ms");
+        MESSAGE("start-up to the first pad paint over ", TimedStarts, " starts each: fastest ",
+                none.front(), " ms without records, ", many.front(), " ms with 1,000; medians ",
+                Median(none), " and ", Median(many), " ms");
         // Other work on a shared machine only ever adds time: the fastest start
         // of each kind is the fairest measure of its own cost.
         CHECK(many.front() <= 2 * none.front());

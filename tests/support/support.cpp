@@ -33,7 +33,8 @@ std::wstring TempFilePath(const wchar_t* stem)
     wchar_t dir[MAX_PATH];
     GetTempPathW(MAX_PATH, dir);
     wchar_t name[MAX_PATH];
-    std::swprintf(name, MAX_PATH, L"%ls%ls-%lu-%d.log", dir, stem, GetCurrentProcessId(), ++counter);
+    std::swprintf(name, MAX_PATH, L"%ls%ls-%lu-%d.log", dir, stem, GetCurrentProcessId(),
+                  ++counter);
     DeleteFileW(name);
     return name;
 }
@@ -63,7 +64,8 @@ bool ChildProcess::Start(const std::wstring& commandLine, const wchar_t* working
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     std::wstring line = commandLine;
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, workingDir, &si, &pi))
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, workingDir, &si,
+                        &pi))
         return false;
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
@@ -139,11 +141,16 @@ HWND WaitForTopWindow(const wchar_t* className, DWORD processId, DWORD timeoutMs
 
 HWND StartStandinGame(ChildProcess& game, const std::wstring& logPath, const wchar_t* extraArgs)
 {
-    const std::wstring line = L"\"" + BinDir() + L"\\standin-game.exe\" --log \"" + logPath + L"\" " + extraArgs;
+    const std::wstring line =
+        L"\"" + BinDir() + L"\\standin-game.exe\" --log \"" + logPath + L"\" " + extraArgs;
     if (!game.Start(line)) return nullptr;
     HWND window = WaitForTopWindow(L"MoonGlass_Class", game.Id());
     // The game is up once it has painted; give the foreground a moment to settle.
-    WaitUntil([&] { for (auto& l : ReadGameLog(logPath)) if (l == "PAINT first") return true; return false; });
+    WaitUntil([&] {
+        for (auto& l : ReadGameLog(logPath))
+            if (l == "PAINT first") return true;
+        return false;
+    });
     return window;
 }
 
@@ -163,7 +170,8 @@ std::vector<std::string> ReadGameLog(const std::wstring& logPath)
     std::string text;
     char buffer[4096];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        text.append(buffer, read);
     CloseHandle(file);
     std::istringstream stream(text);
     std::string line;
@@ -202,8 +210,8 @@ void MouseMoveTo(int x, int y, ULONG_PTR extraInfo)
 {
     const int w = GetSystemMetrics(SM_CXSCREEN) - 1;
     const int h = GetSystemMetrics(SM_CYSCREEN) - 1;
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65535 + w / 2) / w, (y * 65535 + h / 2) / h,
-              extraInfo);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65535 + w / 2) / w,
+              (y * 65535 + h / 2) / h, extraInfo);
 }
 
 void MouseDown(ULONG_PTR extraInfo)
@@ -271,7 +279,8 @@ bool SaveScreenBmp(const std::wstring& path)
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
     file.bfSize = file.bfOffBits + imageSize;
-    const HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const HANDLE out =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     bool ok = out != INVALID_HANDLE_VALUE;
     ok = ok && WriteFile(out, &file, sizeof(file), &written, nullptr);

@@ -50,7 +50,8 @@ HWND FindTopWindow(const wchar_t* className, DWORD processId = 0);
 HWND WaitForTopWindow(const wchar_t* className, DWORD processId = 0, DWORD timeoutMs = 10000);
 
 // Starts the stand-in game logging to logPath; returns its window (or null).
-HWND StartStandinGame(ChildProcess& game, const std::wstring& logPath, const wchar_t* extraArgs = L"");
+HWND StartStandinGame(ChildProcess& game, const std::wstring& logPath,
+                      const wchar_t* extraArgs = L"");
 // Starts Orvex.exe; returns its overlay window (or null).
 HWND StartOrvex(ChildProcess& orvex);
 
