@@ -114,6 +114,7 @@ SoakResult RunSoak(unsigned seed, double seconds, double sampleEverySeconds, int
     PumpFor(500);
     result.Samples.push_back({seconds, SampleProcess(pair.Orvex)});
     result.OverlayAlive = pair.Orvex.Running();
+    result.GameKeyEvents = static_cast<int>(ReadGameKeys(pair.LogPath).size());
     StopPair(pair);
     return result;
 }
@@ -153,5 +154,6 @@ std::string FormatSoak(const SoakResult& result)
                       static_cast<unsigned long>(s.Overlay.UserObjects), s.Overlay.Windows);
         text += line;
     }
-    return text + std::to_string(result.Events) + " input events\n";
+    return text + std::to_string(result.Events) + " input events, " +
+           std::to_string(result.GameKeyEvents) + " key events received by the game\n";
 }

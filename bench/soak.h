@@ -13,6 +13,7 @@ struct SoakSample {
 struct SoakResult {
     bool Ran = false;
     int Events = 0;
+    int GameKeyEvents = 0;      // key events the game received meanwhile
     bool OverlayAlive = false;  // still running at the end
     std::vector<SoakSample> Samples;
     std::string Note;

@@ -190,6 +190,7 @@ TEST_CASE("a short soak samples the overlay and keeps it alive")
     REQUIRE(result.Ran);
     CHECK(result.OverlayAlive);
     CHECK(result.Events >= 300);
+    CHECK(result.GameKeyEvents > 0);  // the input reached the pad and the pad the game
     CHECK(result.Samples.size() >= 5);
     for (const SoakSample& s : result.Samples) {
         CHECK(s.Overlay.PrivateMb > 0);
