@@ -21,6 +21,9 @@ constexpr int CorruptionCount = 300;
 // Every so many corruptions also carry 1,000 record subkeys.
 constexpr int ManyRecordsEvery = 40;
 constexpr int TimedStarts = 7;
+constexpr int StartAttempts = 3;
+// A start-up that has not shown its pad by then has lost its first frame.
+constexpr DWORD UnseenAfterMs = 8000;
 
 unsigned SuiteSeed()
 {
@@ -73,6 +76,19 @@ void CheckRealProgram(const ExpectedSettings& expected)
     DWORD exitCode = 1;
     CHECK(orvex.WaitExit(5000, &exitCode));
     CHECK(exitCode == 0);
+}
+
+// Milliseconds from the program's start to its first pad paint seen on the
+// screen, or -1 when none was seen; the program is closed either way.
+double TimeOneStart()
+{
+    ChildProcess orvex;
+    HWND overlay = nullptr;
+    const double ms = TimeToFirstPaint(orvex, L"\"" + BinDir() + L"\\Orvex.exe\"",
+                                       OverlayPaintWatch(), overlay, UnseenAfterMs);
+    if (overlay) PostMessageW(overlay, WM_CLOSE, 0, 0);
+    CHECK(orvex.WaitExit(5000));
+    return ms;
 }
 
 double Median(std::vector<double> values)
@@ -128,6 +144,7 @@ TEST_SUITE("registry")
     {
         const CleanRegistry clean;
         std::vector<double> none, many;
+        int unseen = 0;
         for (int round = 0; round < TimedStarts; ++round) {
             for (const bool withRecords : {false, true}) {
                 WipeTestKeys();
@@ -136,21 +153,25 @@ TEST_SUITE("registry")
                     REQUIRE(ListSubkeys(HKEY_CURRENT_USER, SettingsSubkey(L"Window")).size() >=
                             990);
                 }
-                ChildProcess orvex;
-                HWND overlay = nullptr;
-                const double ms = TimeToFirstPaint(orvex, L"\"" + BinDir() + L"\\Orvex.exe\"",
-                                                   OverlayPaintWatch(), overlay);
+                // Wine can wipe a first frame before the screen is looked at
+                // again; such a start tells nothing and is made once more.
+                double ms = -1;
+                for (int attempt = 0; attempt < StartAttempts && ms < 0; ++attempt) {
+                    ms = TimeOneStart();
+                    unseen += ms < 0;
+                }
                 CHECK(ms > 0);
-                (withRecords ? many : none).push_back(ms);
-                if (overlay) PostMessageW(overlay, WM_CLOSE, 0, 0);
-                CHECK(orvex.WaitExit(5000));
+                if (ms > 0) (withRecords ? many : none).push_back(ms);
             }
         }
+        REQUIRE(!none.empty());
+        REQUIRE(!many.empty());
         std::sort(none.begin(), none.end());
         std::sort(many.begin(), many.end());
         MESSAGE("start-up to the first pad paint over ", TimedStarts, " starts each: fastest ",
                 none.front(), " ms without records, ", many.front(), " ms with 1,000; medians ",
-                Median(none), " and ", Median(many), " ms");
+                Median(none), " and ", Median(many), " ms; ", unseen,
+                " first paints not seen and started again");
         // Other work on a shared machine only ever adds time: the fastest start
         // of each kind is the fairest measure of its own cost.
         CHECK(many.front() <= 2 * none.front());
