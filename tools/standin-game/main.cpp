@@ -1,6 +1,7 @@
 // A stand-in for the game: a window of the game's class that logs every key,
-// close request and placement it receives, shows the keys it holds, and asks
-// "quit?" on a close request the way the game does (Left selects yes, Z confirms).
+// left-button press, close request and placement it receives, shows the keys
+// it holds, and asks "quit?" on a close request the way the game does (Left
+// selects yes, Z confirms).
 //
 //   standin-game.exe [--log FILE] [--pos X Y] [--client W H]
 //   (without --log: the file named by ORVEX_STANDIN_LOG, else standard output)
@@ -114,6 +115,13 @@ LRESULT CALLBACK GameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
         OnKey(window, message, wParam, lParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        // Benchmarks time a click's way here against a key's.
+        LogEvent("%s x=%d y=%d", message == WM_LBUTTONDOWN ? "MOUSEDOWN" : "MOUSEUP",
+                 static_cast<int>(static_cast<short>(LOWORD(lParam))),
+                 static_cast<int>(static_cast<short>(HIWORD(lParam))));
         return 0;
     case WM_CLOSE:
         LogEvent("CLOSE");
