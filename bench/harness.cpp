@@ -139,15 +139,7 @@ void StopPair(RunningPair& pair)
 
 void InjectButtonAt(POINT at, bool down)
 {
-    const int w = GetSystemMetrics(SM_CXSCREEN) - 1;
-    const int h = GetSystemMetrics(SM_CYSCREEN) - 1;
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (at.x * 65535 + w / 2) / w;
-    input.mi.dy = (at.y * 65535 + h / 2) / h;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE |
-                       (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
-    SendInput(1, &input, sizeof(INPUT));
+    SendMouseAt(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP, at);
 }
 
 bool PlaceCursor(POINT at)

@@ -34,16 +34,6 @@ bool FindOpenGamePoint(HWND game, POINT& at)
     return false;
 }
 
-void InjectKey(WORD vk, bool down)
-{
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof(INPUT));
-}
-
 // Milliseconds from the press to the game's Z key-down, or -1 when it did not
 // come; the release is made either way and waited for.
 double TimePress(GameLogFollower& log, bool throughOverlay, POINT at)
@@ -53,12 +43,12 @@ double TimePress(GameLogFollower& log, bool throughOverlay, POINT at)
     if (throughOverlay)
         InjectButtonAt(at, true);
     else
-        InjectKey('Z', true);
+        PressKey('Z', true);
     const int64_t arrived = log.WaitFor("KEYDOWN vk=0x5A", ArrivalTimeoutMs);
     if (throughOverlay)
         InjectButtonAt(at, false);
     else
-        InjectKey('Z', false);
+        PressKey('Z', false);
     const int64_t released = log.WaitFor("KEYUP vk=0x5A", ArrivalTimeoutMs);
     if (arrived < 0 || released < 0) return -1;
     return static_cast<double>(arrived - sent) / TicksPerMs();

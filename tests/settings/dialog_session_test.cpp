@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "game/game.h"
 #include "registry_fixture.h"
+#include "support.h"
 
 namespace {
 
@@ -83,15 +84,7 @@ public:
     bool Ended() const { return !IsWindowVisible(dialog_); }
     std::vector<std::wstring> ListEntries() const
     {
-        std::vector<std::wstring> entries;
-        const HWND list = Item(IDC_SETTINGS_RECORDLIST);
-        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            wchar_t text[64] = L"";
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-            entries.emplace_back(text);
-        }
-        return entries;
+        return ListBoxEntries(Item(IDC_SETTINGS_RECORDLIST));
     }
     HWND Overlay() const { return overlay_; }
 

@@ -22,35 +22,15 @@ public:
     {
         POINT origin = {client.left, client.top};
         ClientToScreen(window, &origin);
-        const HDC screen = GetDC(nullptr);
-        const HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;  // top-down rows
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (bitmap) {
-            const HGDIOBJ old = SelectObject(memory, bitmap);
-            BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
-            GdiFlush();
-            const unsigned* raw = static_cast<const unsigned*>(bits);
-            pixels_.assign(raw, raw + static_cast<size_t>(width_) * height_);
-            SelectObject(memory, old);
-            DeleteObject(bitmap);
-        }
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
+        const RECT onScreen = {origin.x, origin.y, origin.x + width_, origin.y + height_};
+        pixels_ = ScreenPixels(onScreen);
     }
     unsigned At(int x, int y) const
     {
         if (x < client_.left || x >= client_.right || y < client_.top || y >= client_.bottom ||
             pixels_.empty())
             return 0xFFFFFFFF;
-        return pixels_[static_cast<size_t>(y - client_.top) * width_ + (x - client_.left)] &
-               0xFFFFFF;
+        return pixels_[static_cast<size_t>(y - client_.top) * width_ + (x - client_.left)];
     }
 
 private:

@@ -206,12 +206,17 @@ void SendMouse(DWORD flags, LONG dx, LONG dy, ULONG_PTR extraInfo)
 }
 }  // namespace
 
-void MouseMoveTo(int x, int y, ULONG_PTR extraInfo)
+void SendMouseAt(DWORD flags, POINT at, ULONG_PTR extraInfo)
 {
     const int w = GetSystemMetrics(SM_CXSCREEN) - 1;
     const int h = GetSystemMetrics(SM_CYSCREEN) - 1;
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65535 + w / 2) / w,
-              (y * 65535 + h / 2) / h, extraInfo);
+    SendMouse(flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (at.x * 65535 + w / 2) / w,
+              (at.y * 65535 + h / 2) / h, extraInfo);
+}
+
+void MouseMoveTo(int x, int y, ULONG_PTR extraInfo)
+{
+    SendMouseAt(0, {x, y}, extraInfo);
 }
 
 void MouseDown(ULONG_PTR extraInfo)
@@ -455,10 +460,7 @@ void MouseButtonAt(int x, int y, DWORD buttonFlag)
         if (there()) break;
         SetCursorPos(x, y);
     }
-    const int w = GetSystemMetrics(SM_CXSCREEN) - 1;
-    const int h = GetSystemMetrics(SM_CYSCREEN) - 1;
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlag, (x * 65535 + w / 2) / w,
-              (y * 65535 + h / 2) / h, 0);
+    SendMouseAt(buttonFlag, {x, y});
 }
 
 std::vector<unsigned> ScreenPixels(const RECT& rect)
@@ -480,6 +482,7 @@ std::vector<unsigned> ScreenPixels(const RECT& rect)
     if (bitmap) {
         const HGDIOBJ old = SelectObject(memory, bitmap);
         BitBlt(memory, 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY);
+        GdiFlush();  // the copy may still be queued when the bits are read
         SelectObject(memory, old);
         const unsigned* source = static_cast<const unsigned*>(bits);
         pixels.reserve(static_cast<size_t>(w) * h);
@@ -489,6 +492,21 @@ std::vector<unsigned> ScreenPixels(const RECT& rect)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return pixels;
+}
+
+std::vector<std::wstring> ListBoxEntries(HWND list)
+{
+    std::vector<std::wstring> entries;
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+        if (length == LB_ERR) break;
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(static_cast<size_t>(length));
+        entries.push_back(text);
+    }
+    return entries;
 }
 
 bool TrayIconPresent(HWND window, UINT id)

@@ -61,6 +61,9 @@ std::vector<std::string> ReadGameLog(const std::wstring& logPath);
 std::vector<std::string> ReadGameKeys(const std::wstring& logPath);
 
 // Real input through SendInput, at screen coordinates.
+// One absolute mouse record: a move to a screen point with flags (button
+// presses and releases) in the same event.
+void SendMouseAt(DWORD flags, POINT at, ULONG_PTR extraInfo = 0);
 void MouseMoveTo(int x, int y, ULONG_PTR extraInfo = 0);
 void MouseDown(ULONG_PTR extraInfo = 0);
 void MouseUp(ULONG_PTR extraInfo = 0);
@@ -81,6 +84,8 @@ unsigned ScreenPixel(int x, int y);
 bool SaveScreenBmp(const std::wstring& path);
 // Colours of the screen pixels inside a rectangle, row by row, as 0xRRGGBB.
 std::vector<unsigned> ScreenPixels(const RECT& rect);
+// The texts of a list box's entries, in order.
+std::vector<std::wstring> ListBoxEntries(HWND list);
 // The shell holds a notification icon (window, id): a modify succeeds only then.
 bool TrayIconPresent(HWND window, UINT id);
 

@@ -65,15 +65,7 @@ public:
     }
     std::vector<std::wstring> ListEntries() const
     {
-        std::vector<std::wstring> entries;
-        const HWND list = Item(IDC_SETTINGS_RECORDLIST);
-        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            wchar_t text[64] = L"";
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-            entries.emplace_back(text);
-        }
-        return entries;
+        return ListBoxEntries(Item(IDC_SETTINGS_RECORDLIST));
     }
     BYTE Alpha() const
     {

@@ -36,24 +36,6 @@ std::string Joined(const std::vector<std::string>& lines)
     return text;
 }
 
-INPUT MouseRecord(DWORD flags, POINT at)
-{
-    const int w = GetSystemMetrics(SM_CXSCREEN) - 1;
-    const int h = GetSystemMetrics(SM_CYSCREEN) - 1;
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (at.x * 65535 + w / 2) / w;
-    input.mi.dy = (at.y * 65535 + h / 2) / h;
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    return input;
-}
-
-void SendMouseAt(DWORD flags, POINT at)
-{
-    INPUT input = MouseRecord(flags, at);
-    SendInput(1, &input, sizeof(INPUT));
-}
-
 // Wine on X reports the X pointer's own position back as a mouse move some
 // time after injected moves, which can put the cursor back where it was
 // while a button is held. While this lives, only injected mouse events pass.

@@ -42,32 +42,12 @@ bool SamePoint(POINT a, POINT b)
     return a.x == b.x && a.y == b.y;
 }
 
-// The stand-in game, then the program beside it, with default settings.
-struct PlayScene {
-    std::wstring log;
-    ChildProcess game;
-    ChildProcess orvex;
-    HWND gameWindow = nullptr;
-    HWND overlay = nullptr;
-};
-
-bool StartPlayScene(PlayScene& scene, const wchar_t* logStem)
-{
-    DeleteOrvexSettings();
-    scene.log = TempFilePath(logStem);
-    scene.gameWindow = StartStandinGame(scene.game, scene.log);
-    if (!scene.gameWindow) return false;
-    scene.overlay = StartOrvex(scene.orvex);
-    PumpFor(300);  // start-up placement and the first paint
-    return scene.overlay != nullptr;
-}
-
 }  // namespace
 
 TEST_CASE("a click on each key element makes the game log that key's press, then its release")
 {
-    PlayScene scene;
-    REQUIRE(StartPlayScene(scene, L"play"));
+    GameAndOrvex scene;
+    REQUIRE(StartGameAndOrvex(scene, L"play"));
     const std::wstring& log = scene.log;
     const HWND overlay = scene.overlay;
 
@@ -95,8 +75,8 @@ TEST_CASE("a click on each key element makes the game log that key's press, then
 
 TEST_CASE("the size button \"サイズ調整\" puts a displaced game window back in its place")
 {
-    PlayScene scene;
-    REQUIRE(StartPlayScene(scene, L"place"));
+    GameAndOrvex scene;
+    REQUIRE(StartGameAndOrvex(scene, L"place"));
     const std::wstring& log = scene.log;
     const HWND gameWindow = scene.gameWindow;
     const HWND overlay = scene.overlay;
