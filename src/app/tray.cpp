@@ -6,11 +6,12 @@ ShellCalls AppShell = {::Shell_NotifyIconW, ::GetLastError, ::Sleep, ::ShellExec
 
 namespace {
 
-// The full record of Vista and later (with guidItem and hBalloonIcon); the
-// shell reads the members it knows from the size.
-constexpr DWORD TrayRecordSize = 956;
-static_assert(sizeof(void*) != 4 || sizeof(NOTIFYICONDATAW) == TrayRecordSize,
-              "the 32-bit program hands the shell the full notify-icon record");
+// The full record of Vista and later (with guidItem and hBalloonIcon). The
+// shell reads the members it knows from the size and refuses sizes it does not
+// know, and the record is larger on 64-bit builds: 956 and 976 bytes.
+constexpr DWORD TrayRecordSize = sizeof(NOTIFYICONDATAW);
+static_assert(TrayRecordSize == (sizeof(void*) == 4 ? 956 : 976),
+              "the shell's full notify-icon record for this build");
 
 constexpr UINT TrayIconId = 1;
 constexpr int TrayAttempts = 100;

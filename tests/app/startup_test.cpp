@@ -1,5 +1,6 @@
 #include <doctest/doctest.h>
 #include "app/app.h"
+#include <string>
 
 TEST_CASE("Windows 7 and later run, Vista and older are refused")
 {
@@ -49,4 +50,26 @@ TEST_CASE("showing the overlay never activates it")
         CAPTURE(row.given);
         CHECK(NonActivatingShowCommand(row.given) == row.used);
     }
+}
+
+TEST_CASE("the program's manifest names this build's processor, for itself and the common controls")
+{
+    // Windows refuses to start a program whose manifest names another processor, or binds the
+    // wrong common controls.
+    const HMODULE program = LoadLibraryExW(L"Orvex.exe", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(program != nullptr);
+    const HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    REQUIRE(found != nullptr);
+    const char* text = static_cast<const char*>(LockResource(LoadResource(program, found)));
+    const std::string manifest(text, SizeofResource(program, found));
+    FreeLibrary(program);
+
+    const std::string own = sizeof(void*) == 8 ? "\"amd64\"" : "\"X86\"";
+    size_t named = 0;
+    for (size_t at = manifest.find("processorArchitecture="); at != std::string::npos;
+         at = manifest.find("processorArchitecture=", at + 1)) {
+        ++named;
+        CHECK(manifest.compare(at + 22, own.size(), own) == 0);
+    }
+    CHECK(named == 2);
 }

@@ -170,6 +170,8 @@ TEST_CASE("adding the tray icon retries only while the shell times out")
 
 TEST_CASE("the tray icon records carry the program's window, icon, message and tip")
 {
+    // The full record's size as the shell knows it for this bitness; any other is refused.
+    const DWORD fullRecord = sizeof(void*) == 4 ? 956 : 976;
     FakeShell fake({{false, ERROR_TIMEOUT}, {true, 0}});
     REQUIRE(AddTrayIcon());
     RemoveTrayIcon();
@@ -178,7 +180,7 @@ TEST_CASE("the tray icon records carry the program's window, icon, message and t
     for (size_t i = 0; i < 2; ++i) {
         CAPTURE(i);
         const NOTIFYICONDATAW& data = Script.records[i];
-        CHECK(data.cbSize == 956);
+        CHECK(data.cbSize == fullRecord);
         CHECK(data.hWnd == reinterpret_cast<HWND>(0x1234));
         CHECK(data.uID == 1);
         CHECK(data.uFlags == 7);
@@ -190,7 +192,7 @@ TEST_CASE("the tray icon records carry the program's window, icon, message and t
 
     const NOTIFYICONDATAW& removal = Script.records[2];
     CHECK(Script.messages[2] == NIM_DELETE);
-    CHECK(removal.cbSize == 956);
+    CHECK(removal.cbSize == fullRecord);
     CHECK(removal.hWnd == reinterpret_cast<HWND>(0x1234));
     CHECK(removal.uID == 1);
     CHECK(removal.uFlags == 0);

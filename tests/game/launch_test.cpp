@@ -257,7 +257,7 @@ TEST_CASE("the game is started with its path, no command line and its own folder
     CHECK(Created.Flags == NORMAL_PRIORITY_CLASS);
     CHECK_FALSE(Created.EnvironmentGiven);
     CHECK(Created.Directory == L"C:\\Program Files\\MGQ");
-    CHECK(Created.Startup.cb == 68);
+    CHECK(Created.Startup.cb == sizeof(STARTUPINFOW));
     CHECK(Created.Startup.dwFlags == STARTF_USESHOWWINDOW);
     CHECK(Created.Startup.wShowWindow == SW_SHOWDEFAULT);
 }

@@ -32,7 +32,7 @@ std::string Hex(unsigned value)
 
 UINT WINAPI FakeSendInput(UINT count, LPINPUT inputs, int size)
 {
-    if (count != 1 || size != 28 || inputs[0].type != INPUT_KEYBOARD) {
+    if (count != 1 || size != int(sizeof(INPUT)) || inputs[0].type != INPUT_KEYBOARD) {
         Desk.log.push_back("send?");
         return 0;
     }

@@ -2,11 +2,14 @@
 # Checks the packages that scripts/package wrote, under Wine: the zip's contents and a start
 # from an unzipped folder whose path has spaces and Japanese characters; the installer's
 # silent install, the installed program's start, the Run entry option, and the silent
-# uninstall with and without /DELSETTINGS. scripts/test-package provides the environment:
-#   ORVEX_PACKAGE_ZIP, ORVEX_PACKAGE_SETUP, ORVEX_PACKAGE_PROBE (package_probe.exe),
-#   WINEPREFIX (a fresh prefix) and DISPLAY.
+# uninstall with and without /DELSETTINGS; the other bitness's zip by its contents and its
+# programs' processor. scripts/test-package provides the environment:
+#   ORVEX_PACKAGE_ZIP (the zip this machine runs) and ORVEX_PACKAGE_BITS (32 or 64),
+#   ORVEX_PACKAGE_OTHER_ZIP, ORVEX_PACKAGE_SETUP (empty where the 32-bit installer cannot run),
+#   ORVEX_PACKAGE_PROBE (package_probe.exe), WINEPREFIX (a fresh prefix) and DISPLAY.
 set -uo pipefail
-: "${ORVEX_PACKAGE_ZIP:?}" "${ORVEX_PACKAGE_SETUP:?}" "${ORVEX_PACKAGE_PROBE:?}" "${WINEPREFIX:?}"
+: "${ORVEX_PACKAGE_ZIP:?}" "${ORVEX_PACKAGE_OTHER_ZIP:?}" "${ORVEX_PACKAGE_BITS:?}"
+: "${ORVEX_PACKAGE_SETUP?}" "${ORVEX_PACKAGE_PROBE:?}" "${WINEPREFIX:?}"
 export LC_ALL=C.UTF-8  # Japanese paths reach Wine's programs intact only from a UTF-8 locale
 
 passed=0
@@ -66,7 +69,15 @@ version_matches() {
 }
 
 zip_holds_exactly() {
-  [ "$(unzip -Z1 "$ORVEX_PACKAGE_ZIP" | sort | tr '\n' ' ')" = "Orvex.exe Orvex_DLL.dll README.txt " ]
+  [ "$(unzip -Z1 "$1" | sort | tr '\n' ' ')" = "Orvex.exe Orvex_DLL.dll README.txt " ]
+}
+
+# built_for BITS FILE: the PE header names the processor of that bitness (0x14c or 0x8664).
+built_for() {
+  local pe machine
+  pe=$(od -An -tu4 -j60 -N4 "$2" | tr -d ' ')
+  machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$2" | tr -d ' ')
+  [ "$machine" = "$([ "$1" = 32 ] && echo 014c || echo 8664)" ]
 }
 
 installed_files_present() {
@@ -81,17 +92,37 @@ uninstall() {
   settle
 }
 
-echo "== zip"
-check "the zip holds exactly Orvex.exe, Orvex_DLL.dll and README.txt" zip_holds_exactly
+other_bits=$((96 - ORVEX_PACKAGE_BITS))
+echo "== the $other_bits-bit zip"
+check "the zip holds exactly Orvex.exe, Orvex_DLL.dll and README.txt" \
+  zip_holds_exactly "$ORVEX_PACKAGE_OTHER_ZIP"
+other="$work/other"
+unzip -q "$ORVEX_PACKAGE_OTHER_ZIP" -d "$other"
+for f in Orvex.exe Orvex_DLL.dll; do
+  check "$f is built for $other_bits-bit Windows" built_for "$other_bits" "$other/$f"
+done
+
+echo "== the $ORVEX_PACKAGE_BITS-bit zip"
+check "the zip holds exactly Orvex.exe, Orvex_DLL.dll and README.txt" \
+  zip_holds_exactly "$ORVEX_PACKAGE_ZIP"
 unzipped="$work/Orvex テスト フォルダ/ゲーム パッド"
 mkdir -p "$unzipped"
 unzip -q "$ORVEX_PACKAGE_ZIP" -d "$unzipped"
 for f in Orvex.exe Orvex_DLL.dll; do
+  check "$f is built for $ORVEX_PACKAGE_BITS-bit Windows" \
+    built_for "$ORVEX_PACKAGE_BITS" "$unzipped/$f"
   check "$f carries version 0.6 and product name Orvex" version_matches "$unzipped/$f"
 done
 check "Orvex starts from a folder with spaces and Japanese characters and shows its window" \
   starts_and_shows_window "$unzipped/Orvex.exe"
 settle
+
+if [ -z "$ORVEX_PACKAGE_SETUP" ]; then
+  echo "== installer: not run, it is a 32-bit program and this machine runs no 32-bit code"
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+fi
 
 echo "== installer: silent install and uninstall, settings kept"
 wine "$ORVEX_PACKAGE_SETUP" /S >/dev/null 2>&1

@@ -1,0 +1,3 @@
+# 64-bit Windows with the posix-thread mingw-w64 gcc.
+set(ORVEX_MINGW_CPU x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
