@@ -223,7 +223,7 @@ TEST_CASE("an elevated game is reported once per game window, in the tray icon's
         REQUIRE(scope.tray.Records.size() == 1);
         const NOTIFYICONDATAW& data = scope.tray.Records[0];
         CHECK(scope.tray.Messages[0] == static_cast<DWORD>(NIM_MODIFY));
-        CHECK(data.cbSize == 956);
+        CHECK(data.cbSize == sizeof(NOTIFYICONDATAW));
         CHECK(data.hWnd == scope.overlay.get());
         CHECK(data.uID == 1);
         CHECK(data.uFlags == static_cast<UINT>(NIF_INFO));
