@@ -11,6 +11,7 @@ namespace {
 void OnDestroy(HWND window)
 {
     WindowClosing = true;
+    EndGameWatch();
     // Let go of everything the game still holds: the latch's Ctrl (tapped once
     // more), then every key a finger or the mouse held.
     if (SkipLatched) {
@@ -105,6 +106,13 @@ LRESULT OnNcRButtonDown(HWND window, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+LRESULT OnTimer(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != GameWatchTimer) return DefWindowProcW(window, WM_TIMER, wParam, lParam);
+    CheckGameWatch(GetTickCount64());
+    return 0;
+}
+
 // Wine activates a WS_EX_NOACTIVATE window on a click unless told here; on
 // Windows this answer is what the style already implies.
 LRESULT OnMouseActivate()
@@ -177,6 +185,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_GAMEINPUTBLOCKED:
         OnGameInputBlocked();
         return 0;
+    case WM_TIMER:
+        return OnTimer(window, wParam, lParam);
     default:
         // Registered at run time, so it cannot have a case of its own.
         if (IsTaskbarCreated(message)) return OnTaskbarCreated();

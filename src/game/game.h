@@ -53,8 +53,9 @@ std::vector<WindowMove> PlanWindowMoves(const Placement& placement, const Window
                                         HWND overlay, HWND game, const SIZE* gameClient);
 
 // Places the overlay (topmost, never activated, never resized) and the game
-// window for the current screen resolution.
-void PlaceWindows();
+// window for the current screen resolution. With activateGame false the game's
+// window is not activated either. Placing a game window ends the launch watch.
+void PlaceWindows(bool activateGame = true);
 
 // The OS calls of launching and closing the game; tests swap in recording
 // versions and restore these.
@@ -76,10 +77,23 @@ extern GameControlCalls GameControl;
 bool GameWorkingDirectory(const wchar_t* path, std::wstring& directory);
 
 // Starts the game from Settings.MGQpath unless a game window is cached, and
-// places it when its window shows within about 200 ms.
+// places it when its window shows within about 200 ms; otherwise starts the
+// launch watch (a new launch replaces a running watch).
 void LaunchGame();
-// Asks, then posts the game a close request and answers its quit question.
+// Ends the launch watch first, then asks, posts the game a close request and
+// answers its quit question.
 void CloseGame();
+
+// The launch watch: a timer on MainWindow that looks for a launched game's
+// window for up to a minute after the launch and places both windows once,
+// without activation, when it appears. The window procedure hands the timer's
+// WM_TIMER to CheckGameWatch with the current GetTickCount64.
+constexpr UINT_PTR GameWatchTimer = 1;
+constexpr DWORD GameWatchPeriod = 100;     // ms between two looks
+constexpr ULONGLONG GameWatchSpan = 60000;  // ms after the launch
+bool IsWatchingForGame();
+void CheckGameWatch(ULONGLONG now);
+void EndGameWatch();
 
 // The process and token calls of the integrity check; tests swap in versions
 // that report chosen levels and restore these.

@@ -31,6 +31,9 @@ constexpr CloseKeyStep CloseKeySequence[] = {
     {'Z', false, 100},
 };
 
+bool GameWatchRunning = false;
+ULONGLONG GameWatchStart = 0;
+
 // One search at once, then a few more while the new process creates its window.
 bool WaitForGameWindow()
 {
@@ -78,11 +81,47 @@ void LaunchGame()
         const UniqueHandleObject thread(info.hThread);
     }
 
-    if (WaitForGameWindow()) PlaceWindows();
+    // A real game takes seconds to open its window: a quick one is placed
+    // before the overlay shows, a slow one by the watch, without blocking.
+    EndGameWatch();
+    if (WaitForGameWindow()) {
+        PlaceWindows();
+        return;
+    }
+    if (MainWindow && SetTimer(MainWindow, GameWatchTimer, GameWatchPeriod, nullptr)) {
+        GameWatchRunning = true;
+        GameWatchStart = GetTickCount64();
+    }
+}
+
+bool IsWatchingForGame()
+{
+    return GameWatchRunning;
+}
+
+void CheckGameWatch(ULONGLONG now)
+{
+    if (!GameWatchRunning) return;
+    if (now - GameWatchStart > GameWatchSpan) {
+        EndGameWatch();
+        return;
+    }
+    // The game may be in front by now, or the user busy elsewhere: place
+    // without activating anything. Placing ends the watch.
+    if (FindGameWindow()) PlaceWindows(false);
+}
+
+void EndGameWatch()
+{
+    if (!GameWatchRunning) return;
+    GameWatchRunning = false;
+    if (MainWindow) KillTimer(MainWindow, GameWatchTimer);
 }
 
 void CloseGame()
 {
+    // The game is being ended: a window it still opens is not placed.
+    EndGameWatch();
     if (!CachedGameWindow) return;
     if (GameControl.MessageBoxW(MainWindow, L"ムーン グラス 銀砂工房物語を終了します。", L"Orvex",
                                 MB_OKCANCEL) != IDOK)

@@ -44,7 +44,7 @@ std::vector<WindowMove> PlanWindowMoves(const Placement& placement, const Window
     return moves;
 }
 
-void PlaceWindows()
+void PlaceWindows(bool activateGame)
 {
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
@@ -65,9 +65,12 @@ void PlaceWindows()
     const bool clientKnown = game && GetClientRect(game, &client);
     if (clientKnown) clientSize = {client.right - client.left, client.bottom - client.top};
 
+    const UINT extraFlags = activateGame ? 0 : SWP_NOACTIVATE;
     for (const WindowMove& move :
          PlanWindowMoves(placement, frame, MainWindow, game, clientKnown ? &clientSize : nullptr)) {
         WindowPlacement.SetWindowPos(move.Window, move.InsertAfter, move.X, move.Y, move.Width,
-                                     move.Height, move.Flags);
+                                     move.Height, move.Flags | extraFlags);
     }
+    // A launched game found here is placed now; the watch must not place it again.
+    if (game) EndGameWatch();
 }

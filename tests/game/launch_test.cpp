@@ -3,6 +3,7 @@
 #include <doctest/doctest.h>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 #include "app/app.h"
 #include "game/game.h"
@@ -276,7 +277,7 @@ TEST_CASE("a missing executable ends the launch without any window search")
     CHECK(CachedGameWindow == nullptr);
 }
 
-TEST_CASE("a game whose window does not show is searched for 21 times over 200 ms, then left")
+TEST_CASE("a game whose window does not show is searched for 21 times over 200 ms, then watched")
 {
     GameScope scope;
     GameControl.CreateProcessW = WindowlessCreateProcess;
@@ -286,10 +287,70 @@ TEST_CASE("a game whose window does not show is searched for 21 times over 200 m
     CHECK(Enumerations == 21);
     CHECK(Sleeps == std::vector<DWORD>(20, 10));
     CHECK(CachedGameWindow == nullptr);
+    CHECK(IsWatchingForGame());
+    EndGameWatch();
     // Both handles were closed at once.
     DWORD flags = 0;
     CHECK_FALSE(GetHandleInformation(LastWindowless.hProcess, &flags));
     CHECK_FALSE(GetHandleInformation(LastWindowless.hThread, &flags));
+}
+
+namespace {
+
+std::vector<std::pair<HWND, UINT>> Moves;
+BOOL WINAPI RecordingSetWindowPos(HWND window, HWND, int, int, int, int, UINT flags)
+{
+    Moves.push_back({window, flags});
+    return TRUE;
+}
+
+}  // namespace
+
+TEST_CASE("the watch places a late game window once, without activation, within a minute")
+{
+    struct Row {
+        const char* name;
+        bool windowShows;
+        ULONGLONG after;  // ms after the launch
+        bool closedFirst;
+        bool placed;
+        bool watching;  // afterwards
+    };
+    const Row rows[] = {
+        {"the window shows after 5 s", true, 5000, false, true, false},
+        {"no window yet after 5 s", false, 5000, false, false, true},
+        {"no window within the minute", false, GameWatchSpan + 1, false, false, false},
+        {"a window after the minute", true, GameWatchSpan + 1, false, false, false},
+        {"グラス終了 before the window shows", true, 5000, true, false, false},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(std::string(row.name));
+        GameScope scope;
+        const PlacementCalls savedPlacement = WindowPlacement;
+        WindowPlacement.SetWindowPos = RecordingSetWindowPos;
+        Moves.clear();
+        GameControl.CreateProcessW = WindowlessCreateProcess;
+        SetMGQpath(Settings, L"C:\\Games\\MGQ\\mgq.exe");
+        LaunchGame();
+        const ULONGLONG launched = GetTickCount64();
+        REQUIRE(IsWatchingForGame());
+        if (row.closedFirst) CloseGame();
+        UniqueWindow game;
+        if (row.windowShows) game = CreateGameClassWindow(100, 100, 320, 200);
+
+        CheckGameWatch(launched + row.after);
+        CheckGameWatch(launched + row.after + GameWatchPeriod);
+        CHECK(IsWatchingForGame() == row.watching);
+        size_t gameMoves = 0;
+        for (const auto& move : Moves) {
+            CHECK((move.second & SWP_NOACTIVATE) != 0);
+            if (move.first == game.get()) ++gameMoves;
+        }
+        CHECK((gameMoves > 0) == row.placed);
+        CHECK(Moves.size() == (row.placed ? gameMoves + 1 : 0));  // once, with the overlay
+        EndGameWatch();
+        WindowPlacement = savedPlacement;
+    }
 }
 
 TEST_CASE("the launched game starts in its folder and is placed once its window shows")

@@ -3,8 +3,9 @@
 // it holds, and asks "quit?" on a close request the way the game does (Left
 // selects yes, Z confirms).
 //
-//   standin-game.exe [--log FILE] [--pos X Y] [--client W H]
-//   (without --log: the file named by ORVEX_STANDIN_LOG, else standard output)
+//   standin-game.exe [--log FILE] [--pos X Y] [--client W H] [--window-delay MS]
+//   (without --log: the file named by ORVEX_STANDIN_LOG, else standard output;
+//   without --window-delay: the milliseconds in ORVEX_STANDIN_WINDOW_DELAY, else none)
 #include <windows.h>
 #include <shellapi.h>
 #include <cstdlib>
@@ -170,6 +171,7 @@ long long MillisecondsSinceProcessStart()
 struct Options {
     const wchar_t* logPath = nullptr;
     int x = 100, y = 100, width = 800, height = 600;
+    int windowDelay = -1;  // ms before the window is made, like a game that loads first
 };
 
 Options ParseOptions()
@@ -186,6 +188,8 @@ Options ParseOptions()
         } else if (!std::wcscmp(argv[i], L"--client") && i + 2 < argc) {
             options.width = _wtoi(argv[++i]);
             options.height = _wtoi(argv[++i]);
+        } else if (!std::wcscmp(argv[i], L"--window-delay") && i + 1 < argc) {
+            options.windowDelay = _wtoi(argv[++i]);
         }
     }
     return options;  // argv stays alive for the log path: the process owns it until exit
@@ -211,6 +215,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     WideCharToMultiByte(CP_UTF8, 0, cwd, -1, cwdUtf8, sizeof(cwdUtf8), nullptr, nullptr);
     LogEvent("START pid=%lu freq=%lld cwd=%s", GetCurrentProcessId(),
              static_cast<long long>(frequency.QuadPart), cwdUtf8);
+
+    // A launcher passes no command line, so a slow game is asked for through the environment.
+    int windowDelay = options.windowDelay;
+    wchar_t delayText[16] = L"";
+    const DWORD delayLength = GetEnvironmentVariableW(L"ORVEX_STANDIN_WINDOW_DELAY", delayText, 16);
+    if (windowDelay < 0 && delayLength > 0 && delayLength < 16) windowDelay = _wtoi(delayText);
+    if (windowDelay > 0) Sleep(static_cast<DWORD>(windowDelay));
 
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
