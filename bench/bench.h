@@ -24,6 +24,8 @@ struct BenchRow {
     Distribution Baseline;
     bool Spread = true;     // a distribution: the 99th percentile is shown too
     double Target = 0;      // largest ratio allowed; 0: none
+    double P99Target = 0;   // largest ratio of the 99th percentiles, where it differs
+    double Limit = 0;       // largest median allowed, in Unit; 0: none
     double Slack = 0;       // what the figure may exceed the baseline by, in Unit, when the
                             // target is "nothing measurable beyond the baseline"
     std::string Note;       // how the figure was taken, or why a target is missed
@@ -53,6 +55,7 @@ void BenchKeyState(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchRepaint(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchIdle(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchStartup(const BenchOptions& options, std::vector<BenchRow>& rows);
+void BenchSlide(const BenchOptions& options, std::vector<BenchRow>& rows);
 
 // QueryPerformanceCounter in ticks, and ticks per millisecond.
 int64_t NowTicks();

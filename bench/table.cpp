@@ -42,9 +42,11 @@ bool MeetsTarget(const BenchRow& row)
 {
     if (!row.Measured) return false;
     if (row.Slack > 0 && row.Figure.Median > row.Baseline.Median + row.Slack) return false;
+    if (row.Limit > 0 && row.Figure.Median > row.Limit) return false;
     if (row.Target <= 0) return true;
     if (Ratio(row.Figure.Median, row.Baseline.Median) > row.Target) return false;
-    return !row.Spread || Ratio(row.Figure.P99, row.Baseline.P99) <= row.Target;
+    const double p99Target = row.P99Target > 0 ? row.P99Target : row.Target;
+    return !row.Spread || Ratio(row.Figure.P99, row.Baseline.P99) <= p99Target;
 }
 
 namespace {
@@ -82,6 +84,9 @@ std::string RatioText(const BenchRow& row)
 std::string TargetText(const BenchRow& row)
 {
     if (row.Slack > 0) return "<= base + " + Number(row.Slack) + " " + row.Unit;
+    if (row.Limit > 0) return "<= " + Number(row.Limit) + " " + row.Unit;
+    if (row.Target > 0 && row.P99Target > 0)
+        return "<= " + Number(row.Target) + " / " + Number(row.P99Target);
     if (row.Target > 0) return "<= " + Number(row.Target);
     return "";
 }
@@ -89,7 +94,7 @@ std::string TargetText(const BenchRow& row)
 std::string Verdict(const BenchRow& row)
 {
     if (!row.Measured) return "not run";
-    if (row.Target <= 0 && row.Slack <= 0) return "";
+    if (row.Target <= 0 && row.Slack <= 0 && row.Limit <= 0) return "";
     return MeetsTarget(row) ? "met" : "MISSED";
 }
 

@@ -108,9 +108,16 @@ LRESULT OnNcRButtonDown(HWND window, WPARAM wParam, LPARAM lParam)
 
 LRESULT OnTimer(HWND window, WPARAM wParam, LPARAM lParam)
 {
-    if (wParam != GameWatchTimer) return DefWindowProcW(window, WM_TIMER, wParam, lParam);
-    CheckGameWatch(GetTickCount64());
-    return 0;
+    switch (wParam) {
+    case PadFrameTimer:
+        PaintRequestedFrame(window);
+        return 0;
+    case GameWatchTimer:
+        CheckGameWatch(GetTickCount64());
+        return 0;
+    default:
+        return DefWindowProcW(window, WM_TIMER, wParam, lParam);
+    }
 }
 
 // Wine activates a WS_EX_NOACTIVATE window on a click unless told here; on

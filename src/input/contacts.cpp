@@ -4,6 +4,7 @@
 // kept while the button is down, and a double click on SKIP sets the latch.
 #include "input.h"
 #include "app/app.h"
+#include "render/render.h"
 
 TouchInputCalls TouchInput = {GetTouchInputInfo, CloseTouchInputHandle};
 
@@ -107,7 +108,7 @@ LRESULT OnLButtonDblClk(HWND window, WPARAM wParam, LPARAM lParam)
     const ContactPoint point = MouseContactPoint(lParam);
     if (HitTestElements(&point, 1) & static_cast<KeySet>(SkipKeyBit)) {
         SetSkipLatch();
-        InvalidateRect(MainWindow, nullptr, FALSE);
+        RequestPadFrame(MainWindow);
     }
     if (IsTouchMadeMessage()) return 0;
     return DefWindowProcW(window, WM_LBUTTONDBLCLK, wParam, lParam);

@@ -4,6 +4,7 @@
 #include "input.h"
 #include "app/app.h"
 #include "game/game.h"
+#include "render/render.h"
 
 KeySet TouchMask = 0;
 KeySet MouseMask = 0;
@@ -88,7 +89,8 @@ KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch)
     const KeySet shown = other | fresh;
     PressElements(shown);
     ReleaseElements(~shown);
-    InvalidateRect(MainWindow, nullptr, FALSE);
+    // The keys are out; the picture follows within a display frame.
+    RequestPadFrame(MainWindow);
 
     KindMask(touch) = fresh;
     return fresh;

@@ -90,6 +90,7 @@ bool WithinExtent(const PadElement& element, const OutlineExtent& extent, const 
 
 bool BuildElementGeometries()
 {
+    DiscardStillLayer();  // drawn from the geometries being replaced
     if (!CurrentPadTable || CurrentPadTable->Items.empty()) return false;
     if (!D2DFactory) return false;
 

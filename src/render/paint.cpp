@@ -18,18 +18,40 @@ void RecreateMissingDeviceIndependentResources()
     if (CreateDeviceIndependentResources()) BuildElementGeometries();
 }
 
-void DrawLabel(const PadElement& element)
+void DrawLabel(ID2D1RenderTarget* target, const PadElement& element)
 {
     IDWriteTextFormat* format = LabelFormatFor(element.LabelStyle);
     const UINT32 length = static_cast<UINT32>(wcsnlen(element.Label, PadLabelCapacity));
     if (!format || length == 0) return;
     D2D1_RECT_F bounds = {};
     if (FAILED(element.Geometry->GetBounds(nullptr, &bounds))) return;
-    RenderTarget->DrawText(element.Label, length, format, &bounds, OutlineBrush.Get(),
-                           D2D1_DRAW_TEXT_OPTIONS_NONE, DWRITE_MEASURING_MODE_NATURAL);
+    target->DrawText(element.Label, length, format, &bounds, OutlineBrush.Get(),
+                     D2D1_DRAW_TEXT_OPTIONS_NONE, DWRITE_MEASURING_MODE_NATURAL);
 }
 
 }  // namespace
+
+void DrawPadElement(ID2D1RenderTarget* target, const PadElement& element, ID2D1Brush* fill,
+                    const D2D1_MATRIX_3X2_F& scale)
+{
+    const D2D1_MATRIX_3X2_F identity = D2D1::Matrix3x2F::Identity();
+    target->SetTransform(&scale);
+    target->FillGeometry(element.Geometry.Get(), fill, nullptr);
+    target->DrawGeometry(element.Geometry.Get(), OutlineBrush.Get(), 1.0f, nullptr);
+    DrawLabel(target, element);
+    target->SetTransform(&identity);
+}
+
+D2D1_MATRIX_3X2_F DesktopPaintTransform()
+{
+    float dpiX = 96.0f;
+    float dpiY = 96.0f;
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)  // the target itself scales by the desktop DPI, so cancel that one
+#endif
+    if (D2DFactory) D2DFactory->GetDesktopDpi(&dpiX, &dpiY);
+    return PaintTransform(dpiX, dpiY);
+}
 
 D2D1_MATRIX_3X2_F PaintTransform(float dpiX, float dpiY)
 {
@@ -63,25 +85,13 @@ int32_t PaintElements()
     if (!CurrentPadTable || CurrentPadTable->Items.empty() || CurrentPadTable->Count == 0) return 0;
     if (!D2DFactory || !RenderTarget || !OutlineBrush) return 0;
 
-    float dpiX = 96.0f;
-    float dpiY = 96.0f;
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)  // the target itself scales by the desktop DPI, so cancel that one
-#endif
-    D2DFactory->GetDesktopDpi(&dpiX, &dpiY);
-    const D2D1_MATRIX_3X2_F scale = PaintTransform(dpiX, dpiY);
-    const D2D1_MATRIX_3X2_F identity = D2D1::Matrix3x2F::Identity();
-
+    const D2D1_MATRIX_3X2_F scale = DesktopPaintTransform();
     const PadElementTable& table = *CurrentPadTable;
     int32_t drawn = 0;
     for (int32_t i = 0; i < table.Count; ++i) {
         const PadElement& element = table.Items[i];
         if (!element.Visible || !element.Geometry) continue;
-        RenderTarget->SetTransform(&scale);
-        RenderTarget->FillGeometry(element.Geometry.Get(), FillBrushFor(element), nullptr);
-        RenderTarget->DrawGeometry(element.Geometry.Get(), OutlineBrush.Get(), 1.0f, nullptr);
-        DrawLabel(element);
-        RenderTarget->SetTransform(&identity);
+        DrawPadElement(RenderTarget.Get(), element, FillBrushFor(element), scale);
         ++drawn;
     }
     return drawn;

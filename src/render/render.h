@@ -51,6 +51,28 @@ HRESULT RepaintPad(HWND window);
 
 // The scale that cancels the render target's DIP scaling, so drawn and hit pixels coincide.
 D2D1_MATRIX_3X2_F PaintTransform(float dpiX, float dpiY);
+// The same for the desktop DPI the factory reports now.
+D2D1_MATRIX_3X2_F DesktopPaintTransform();
+// One element's fill, outline and label on a target (inside BeginDraw and EndDraw).
+void DrawPadElement(ID2D1RenderTarget* target, const PadElement& element, ID2D1Brush* fill,
+                    const D2D1_MATRIX_3X2_F& scale);
+
+// Frames after key changes. The input path sends its keys first and then only
+// requests a frame; requests are gathered for one display frame and drawn by
+// a timer (WM_TIMER PadFrameTimer to the window) as the cached still layer of
+// the pad plus the pressed and latched marks. The still layer belongs to the
+// render target and is rebuilt when the target, its size, the DPI or the
+// geometries change. WM_PAINT still repaints everything.
+constexpr UINT_PTR PadFrameTimer = 2;
+// The display's refresh period for a rate in hertz; 16 ms when unknown (0 or 1).
+DWORD FramePeriodForRate(int hertz);
+void RequestPadFrame(HWND window);
+bool IsPadFramePending();
+// The timer's end: one frame, drawn now.
+HRESULT PaintRequestedFrame(HWND window);
+// The frame itself: the still layer plus the marks; falls back to RepaintPad.
+HRESULT PaintPadFrame(HWND window);
+void DiscardStillLayer();
 // Latched wins over pressed.
 ID2D1SolidColorBrush* FillBrushFor(const PadElement& element);
 // The text format of a LabelStyle, or null for a style that draws no label.

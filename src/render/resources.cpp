@@ -110,6 +110,7 @@ HRESULT CreateDeviceResources(HWND window)
 
 void DiscardDeviceResources()
 {
+    DiscardStillLayer();
     OutlineBrush.Reset();
     NormalFillBrush.Reset();
     PressedFillBrush.Reset();
@@ -120,6 +121,7 @@ void DiscardDeviceResources()
 void ResizeRenderTarget(HWND window)
 {
     if (!RenderTarget) return;
+    DiscardStillLayer();
     const D2D1_SIZE_U size = ClientPixelSize(window);
     RenderTarget->Resize(&size);
 }
@@ -136,6 +138,7 @@ void ClearRenderTarget()
 
 void ReleaseDrawingResources()
 {
+    DiscardStillLayer();
     TextFormatSmall.Reset();
     TextFormatLarge.Reset();
     TextFormatNormal.Reset();

@@ -140,6 +140,7 @@ TEST_CASE("every benchmark runs once with a tiny count")
     BenchStartup(options, rows);
     BenchKeyState(options, rows);
     BenchRepaint(options, rows);
+    BenchSlide(options, rows);
     for (const BenchRow& row : rows) {
         CAPTURE(row.Name);
         CAPTURE(row.Note);
@@ -158,6 +159,8 @@ TEST_CASE("every benchmark runs once with a tiny count")
         {"hit test with the box check, 1 contact", 3, true},
         {"hit test, exact test only, 2 contacts", 3, true},
         {"RepaintPad", 3, true},
+        {"frame after one press", 3, true},
+        {"frames per second, a finger sliding over the cross key at 200", 1, true},
         {"start-up: process start", 1, true},
         {"start-up: peak working set", 1, true},
         {"idle", 1, false},

@@ -6,6 +6,7 @@
 #include <vector>
 #include "app/app.h"
 #include "padinput.h"
+#include "render/render.h"
 #include "support.h"
 
 namespace {
@@ -275,4 +276,51 @@ TEST_CASE("the reset forgets every key without telling the game and repaints")
     CHECK(TouchMask == 0);
     CurrentPadTable = std::move(table);
     ClearInputState();
+}
+
+namespace {
+
+int Frames = 0;
+size_t KeysAtFrame = 0;
+HRESULT CountingEndDraw(ID2D1RenderTarget* target)
+{
+    ++Frames;
+    KeysAtFrame = KeyLog.size();
+    return target->EndDraw();
+}
+
+}  // namespace
+
+TEST_CASE("a burst of key changes gives one frame, drawn after all of its keys went out")
+{
+    REQUIRE(BuildTestPad());
+    TestPadWindows& windows = UseTestPadWindows();
+    KeyOutputRecorder recorder;
+    ClearInputState();
+    // The test overlay leaves frame timers to the test: end any earlier request first.
+    if (IsPadFramePending()) PaintRequestedFrame(windows.overlay);
+    const DrawingCalls saved = Drawing;
+    Drawing.EndDraw = CountingEndDraw;
+    Frames = 0;
+    KeyLog.clear();
+
+    UpdateKeyState(&Up, 1, true);
+    UpdateKeyState(&Circle, 1, true);
+    UpdateKeyState(&Cross, 1, false);
+    UpdateKeyState(&Nowhere, 1, true);
+    UpdateKeyState(&Nowhere, 1, false);
+    CHECK(JoinWords(KeyLog) == "+UP -UP +Z +X -Z -X");
+    CHECK(Frames == 0);
+    CHECK(IsPadFramePending());
+
+    MSG timer = {};
+    for (int wait = 0; wait < 5000 && timer.wParam != PadFrameTimer; ++wait) {
+        if (!PeekMessageW(&timer, windows.overlay, WM_TIMER, WM_TIMER, PM_REMOVE)) Sleep(1);
+    }
+    REQUIRE(timer.wParam == PadFrameTimer);
+    MainWndProc(windows.overlay, WM_TIMER, timer.wParam, 0);
+    CHECK(Frames == 1);
+    CHECK(KeysAtFrame == 6);
+    CHECK_FALSE(IsPadFramePending());
+    Drawing = saved;
 }
