@@ -99,7 +99,7 @@ int main(int argc, char** argv)
     } benchmarks[] = {
         // The programs outside first: the in-process ones leave windows of this process behind.
         {"latency", BenchLatency},   {"idle", BenchIdle},       {"startup", BenchStartup},
-        {"keystate", BenchKeyState}, {"repaint", BenchRepaint},     {"slide", BenchSlide},
+        {"keystate", BenchKeyState}, {"repaint", BenchRepaint}, {"slide", BenchSlide},
     };
     std::vector<BenchRow> rows;
     for (const auto& benchmark : benchmarks) {

@@ -10,8 +10,8 @@ namespace {
 
 constexpr int SlideSeconds = 2;
 // ↑, the up-right zone, →, the down-right zone, ↓, ←: a key change at every message.
-const ContactPoint SlidePath[] = {{170, 200}, {220, 230}, {250, 280}, {220, 330},
-                                  {170, 360}, {90, 280}};
+const ContactPoint SlidePath[] = {{170, 200}, {220, 230}, {250, 280},
+                                  {220, 330}, {170, 360}, {90, 280}};
 
 int FramesDrawn = 0;
 HRESULT CountingEndDraw(ID2D1RenderTarget* target)
@@ -62,9 +62,9 @@ void BenchSlide(const BenchOptions&, std::vector<BenchRow>& rows)
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"OrvexBenchSlide";
     RegisterClassExW(&wc);
-    const HWND window = CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOPMOST,
-                                        wc.lpszClassName, L"", WS_POPUP, 600, 200, 340, 520,
-                                        nullptr, nullptr, wc.hInstance, nullptr);
+    const HWND window =
+        CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOPMOST, wc.lpszClassName, L"",
+                        WS_POPUP, 600, 200, 340, 520, nullptr, nullptr, wc.hInstance, nullptr);
     const bool ready = window && BuildTestPad();
     std::vector<double> rates;
     if (ready) {

@@ -89,7 +89,7 @@ void CloseGame();
 // without activation, when it appears. The window procedure hands the timer's
 // WM_TIMER to CheckGameWatch with the current GetTickCount64.
 constexpr UINT_PTR GameWatchTimer = 1;
-constexpr DWORD GameWatchPeriod = 100;     // ms between two looks
+constexpr DWORD GameWatchPeriod = 100;      // ms between two looks
 constexpr ULONGLONG GameWatchSpan = 60000;  // ms after the launch
 bool IsWatchingForGame();
 void CheckGameWatch(ULONGLONG now);

@@ -99,7 +99,8 @@ HRESULT PaintPadFrame(HWND window)
     const PadElementTable& table = *CurrentPadTable;
     for (int32_t i = 0; i < table.Count; ++i) {
         const PadElement& element = table.Items[i];
-        if (IsMarked(element)) DrawPadElement(RenderTarget.Get(), element, FillBrushFor(element), scale);
+        if (IsMarked(element))
+            DrawPadElement(RenderTarget.Get(), element, FillBrushFor(element), scale);
     }
     const HRESULT hr = Drawing.EndDraw(RenderTarget.Get());
     if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
