@@ -110,12 +110,16 @@ void TapCtrlKey()
     SendKeyRecord(VK_CONTROL, true);
 }
 
-// Held keys go out as releases in bit order; a key held by touch and mouse is
-// released once. The sets themselves stay as they are.
+void SendKeyReleases(KeySet keys)
+{
+    for (int bit = 0; bit < PadKeyCount; ++bit) {
+        if (keys & (KeySet{1} << bit)) SendKeyRecord(PadKeyTable[bit], true);
+    }
+}
+
+// A key held by touch and mouse is released once. The sets themselves stay
+// as they are.
 void ReleaseAllKeys()
 {
-    const KeySet held = TouchMask | MouseMask;
-    for (int bit = 0; bit < PadKeyCount; ++bit) {
-        if (held & (KeySet{1} << bit)) SendKeyRecord(PadKeyTable[bit], true);
-    }
+    SendKeyReleases(TouchMask | MouseMask);
 }
