@@ -61,6 +61,8 @@ TEST_CASE("KeyProc called directly: what passes, what is swallowed, what posts")
         int posts;
     };
     const Row rows[] = {
+        // The release of an Escape pressed before the hooks went in passes.
+        {HC_ACTION, WM_KEYUP, VK_ESCAPE, 0, 0},
         {-1, WM_KEYDOWN, VK_ESCAPE, 0, 0},          {-5, WM_KEYUP, VK_ESCAPE, 0, 0},
         {3, WM_KEYDOWN, VK_ESCAPE, 0, 0},           {HC_ACTION, WM_KEYDOWN, VK_ESCAPE, 1, 1},
         {HC_ACTION, WM_KEYUP, VK_ESCAPE, 1, 0},     {HC_ACTION, WM_SYSKEYDOWN, VK_ESCAPE, 1, 0},
