@@ -88,6 +88,7 @@ bool SetSkipLatch()
     // Ctrl goes down before the hooks go in: the keyboard hook would take
     // this very press for the end of the latch.
     SendKeyRecord(VK_CONTROL, false);
+    MarkLatchHeld();
     SkipLatched = true;
     LatchSkipElements();
     SetSkipLockHook(MainWindow, CachedGameWindow);
@@ -98,6 +99,7 @@ bool ReleaseSkipLatch()
 {
     BringGameForRelease(GetGameWindow());
     SendKeyRecord(VK_CONTROL, true);
+    ClearLatchMark();
     SkipLatched = false;
     UnsetSkipLockHook();
     UnlatchSkipElements();

@@ -56,6 +56,15 @@ void TapCtrlKey();
 void SendKeyReleases(KeySet keys);
 void ReleaseAllKeys();
 
+// The registry mark of a latch that holds Ctrl, set and cleared with the latch.
+void MarkLatchHeld();
+void ClearLatchMark();
+// At start: a mark left by a run that crashed or was killed with the latch on
+// sends the Ctrl release and goes; true when there was one.
+bool ReleaseCtrlOfEarlierRun();
+// The unhandled-exception filter: lets go of the held keys, then passes on.
+LONG WINAPI ReleaseKeysOnCrash(EXCEPTION_POINTERS* exception);
+
 // At most this many touch contacts are followed per touch message.
 constexpr UINT MaxTouchContacts = 10;
 // Mouse messages the system made from touch or pen input carry this mark.
