@@ -273,30 +273,22 @@ void CALLBACK NoteFrontAndEndMenu(HWND, UINT, UINT_PTR timer, DWORD)
 TEST_CASE("the menu is tracked with its owner in front, which gives the front back after it")
 {
     // A click elsewhere closes a menu only when its owner is in front.
+    const HWND savedWindow = MainWindow;
     const HWND game = CreateWindowExW(0, L"STATIC", L"game", WS_POPUP | WS_VISIBLE, 700, 500, 80,
-                                      40, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    const HWND overlay =
-        CreateWindowExW(OverlayExStyle, L"STATIC", L"overlay", WS_POPUP | WS_VISIBLE, 600, 400, 80,
-                        40, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    REQUIRE(game);
-    REQUIRE(overlay);
-    SetLayeredWindowAttributes(overlay, 0, 255, LWA_ALPHA);
+                                      40, nullptr, nullptr, nullptr, nullptr);
+    MainWindow = CreateWindowExW(0, L"STATIC", L"overlay", WS_POPUP | WS_VISIBLE, 600, 400, 80, 40,
+                                 nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(game);
     REQUIRE(WaitUntil([&] { return GetForegroundWindow() == game; }, 2000));
-    const HWND savedWindow = MainWindow;
-    MainWindow = overlay;
-
-    FrontWhileTracking = nullptr;
     SetTimer(nullptr, 0, 200, NoteFrontAndEndMenu);
     ShowTrayMenu();
-    CHECK(FrontWhileTracking == overlay);
+    CHECK(FrontWhileTracking == MainWindow);
     CHECK(GetForegroundWindow() == game);
     MSG wake = {};
-    CHECK(PeekMessageW(&wake, overlay, WM_NULL, WM_NULL, PM_REMOVE));
-
-    MainWindow = savedWindow;
-    DestroyWindow(overlay);
+    CHECK(PeekMessageW(&wake, MainWindow, WM_NULL, WM_NULL, PM_REMOVE));
+    DestroyWindow(MainWindow);
     DestroyWindow(game);
+    MainWindow = savedWindow;
 }
 
 TEST_CASE("the About box opens its link on a click only")

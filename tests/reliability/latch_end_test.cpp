@@ -66,22 +66,20 @@ int WINAPI AnswerOk(HWND, LPCWSTR, LPCWSTR, UINT)
     return IDOK;
 }
 
-BOOL CALLBACK CancelDialog(HWND window, LPARAM)
+BOOL CALLBACK CancelWindow(HWND window, LPARAM)
 {
-    wchar_t name[16] = L"";
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) == L"#32770") PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
+    return PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
 }
 
-// Closes the program's own menu or dialog of this thread once it is open.
 void CALLBACK CloseOwnWindows(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
     EndMenu();
-    EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
+    EnumThreadWindows(GetCurrentThreadId(), CancelWindow, 0);
 }
 
+// Opens one of the program's own windows and closes it (a menu, or any
+// dialog of this thread) once it is open.
 void OpenOwnWindow(InProcessOverlay& o, UINT message, WPARAM wParam, LPARAM lParam)
 {
     SetTimer(nullptr, 0, 300, CloseOwnWindows);
