@@ -10,10 +10,12 @@ void ReleaseHeldKeys(HWND window)
     // Remembered for the return: a release sent now may be refused (the input
     // goes to the secure desktop after a lock).
     KeysHeldWhenLeft |= TouchMask | MouseMask;
-    if (SkipLatched) KeysHeldWhenLeft |= static_cast<KeySet>(SkipKeyBit);
     // The latch's Ctrl first, as at teardown, but without the teardown's extra
     // Ctrl tap: that would be a fresh press sent while nobody is at the pad.
-    if (SkipLatched) ReleaseSkipLatch();
+    if (SkipLatched) {
+        KeysHeldWhenLeft |= static_cast<KeySet>(SkipKeyBit);
+        ReleaseSkipLatch();
+    }
     ReleaseAllKeys();
     // Both sets emptied and the marks cleared, so later contacts start afresh.
     ForgetKeyState(window);

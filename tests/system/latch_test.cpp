@@ -205,6 +205,5 @@ TEST_CASE("a killed Orvex leaves the latch's Ctrl down only until the next start
     REQUIRE(StartOrvex(again));
     CHECK(scene.WaitForKeys(4));
     PumpFor(200);
-    CHECK(Joined(ReadGameKeys(scene.log)) ==
-          "KEYDOWN 0x11, KEYUP 0x11, KEYDOWN 0x11, KEYUP 0x11");
+    CHECK(Joined(ReadGameKeys(scene.log)) == "KEYDOWN 0x11, KEYUP 0x11, KEYDOWN 0x11, KEYUP 0x11");
 }
