@@ -50,10 +50,13 @@ void ApplyDisplaySettings(HWND window);
 // The session codes after which nobody is at this session's pad: locked, or
 // switched away at the console or remotely.
 bool IsSessionLeft(WPARAM change);
+// The session codes of the user coming back: unlocked, or connected again.
+bool IsSessionReturned(WPARAM change);
 // The session's lock and switch notices for the overlay.
 void RegisterSessionNotices(HWND window);
 void UnregisterSessionNotices(HWND window);
-// The user leaving (session left, suspend) lets go of every held key.
+// The user leaving (session left, suspend) lets go of every held key; the
+// return (unlock, connect, resume) sends those releases again.
 LRESULT OnSessionChange(HWND window, WPARAM change);
 LRESULT OnPowerBroadcast(HWND window, WPARAM event);
 // The settings dialog, then the appearance rebuilt when it changed.

@@ -1,6 +1,7 @@
 // Entry point of Orvex.exe.
 #include "app.h"
 #include <commctrl.h>
+#include "input/input.h"
 #include "render/render.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
@@ -15,6 +16,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
         MessageBoxW(nullptr, L"動作にはWindows 7以上が必要です。", L"Orvex", MB_OK);
         return 0;
     }
+
+    // A run that crashed or was killed with the latch on left Ctrl down.
+    ReleaseCtrlOfEarlierRun();
+    SetUnhandledExceptionFilter(ReleaseKeysOnCrash);
 
     InitCommonControls();
     LoadAppStrings(instance);

@@ -1,6 +1,7 @@
 // The user leaving the machine: a locked session, a switch to another session
 // (at the console or remotely) and a suspend let go of every key the pad holds,
-// so the game never comes back with a key down.
+// so the game never comes back with a key down. The releases go out again on
+// the return, in case the system refused them while the user was away.
 #include "app.h"
 #include <wtsapi32.h>
 #include "input/input.h"
@@ -11,6 +12,18 @@ bool IsSessionLeft(WPARAM change)
     case WTS_SESSION_LOCK:
     case WTS_CONSOLE_DISCONNECT:
     case WTS_REMOTE_DISCONNECT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsSessionReturned(WPARAM change)
+{
+    switch (change) {
+    case WTS_SESSION_UNLOCK:
+    case WTS_CONSOLE_CONNECT:
+    case WTS_REMOTE_CONNECT:
         return true;
     default:
         return false;
@@ -30,11 +43,13 @@ void UnregisterSessionNotices(HWND window)
 LRESULT OnSessionChange(HWND window, WPARAM change)
 {
     if (IsSessionLeft(change)) ReleaseHeldKeys(window);
+    if (IsSessionReturned(change)) ResendLeftKeyReleases();
     return 0;
 }
 
 LRESULT OnPowerBroadcast(HWND window, WPARAM event)
 {
     if (event == PBT_APMSUSPEND) ReleaseHeldKeys(window);
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) ResendLeftKeyReleases();
     return TRUE;
 }

@@ -100,14 +100,21 @@ UniqueMenu BuildTrayMenu()
     return menu;
 }
 
-// The overlay never activates, so the menu is tracked without making it the
-// foreground window; the chosen command reaches it as WM_COMMAND.
+// A menu whose owner is not the foreground window stays open on a click
+// elsewhere, so the overlay is brought to the front for the menu (with the
+// WM_NULL that lets the menu close properly) and the window that was in front,
+// the game, gets the foreground back: the overlay must not stay active.
 void ShowTrayMenu()
 {
     POINT cursor = {};
     GetCursorPos(&cursor);
     const UniqueMenu menu = BuildTrayMenu();
     if (!menu) return;
+    const HWND front = GetForegroundWindow();
+    SetForegroundWindow(MainWindow);
     TrackPopupMenu(menu.get(), TPM_RIGHTALIGN | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, MainWindow,
                    nullptr);
+    PostMessageW(MainWindow, WM_NULL, 0, 0);
+    if (front && front != MainWindow && GetForegroundWindow() == MainWindow)
+        SetForegroundWindow(front);
 }

@@ -44,6 +44,29 @@ void OnAdjustSize(HWND window)
     InvalidateRect(window, nullptr, FALSE);
 }
 
+// The hook library may post this several times for one latch; only the
+// first finds the latch on.
+void OnSkipRelease(HWND window)
+{
+    if (!SkipLatched) return;
+    ReleaseSkipLatch();
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+// The foreground hook skips this process, so with the latch on the program's
+// own dialogs and menu would get Ctrl with every key typed: the latch ends first.
+void ShowOwnMenu(HWND window)
+{
+    OnSkipRelease(window);
+    ShowTrayMenu();
+}
+
+void ShowAboutBox(HWND window)
+{
+    OnSkipRelease(window);
+    DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutDlgProc, 0);
+}
+
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
@@ -66,20 +89,11 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         RunSettingsSequence(window);
         return 0;
     case IDM_ABOUT:
-        DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutDlgProc, 0);
+        ShowAboutBox(window);
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
     }
-}
-
-// The hook library may post this several times for one latch; only the
-// first finds the latch on.
-void OnSkipRelease(HWND window)
-{
-    if (!SkipLatched) return;
-    ReleaseSkipLatch();
-    InvalidateRect(window, nullptr, FALSE);
 }
 
 // The tray icon's callback: left press opens the settings, right press the menu.
@@ -90,7 +104,7 @@ void OnTrayNotify(HWND window, LPARAM lParam)
         RunSettingsSequence(window);
         break;
     case WM_RBUTTONDOWN:
-        ShowTrayMenu();
+        ShowOwnMenu(window);
         break;
     default:
         break;
@@ -102,7 +116,7 @@ void OnTrayNotify(HWND window, LPARAM lParam)
 LRESULT OnNcRButtonDown(HWND window, WPARAM wParam, LPARAM lParam)
 {
     if (wParam != HTCAPTION) return DefWindowProcW(window, WM_NCRBUTTONDOWN, wParam, lParam);
-    ShowTrayMenu();
+    ShowOwnMenu(window);
     return 0;
 }
 
@@ -138,6 +152,7 @@ void RunSettingsSequence(HWND window)
         SetForegroundWindow(open);
         return;
     }
+    OnSkipRelease(window);
     DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), MainWindow, SettingsDialog, 0);
     if (!Settings.IsDisplayChanged) return;
     ApplyDisplaySettings(window);

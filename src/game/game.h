@@ -73,7 +73,8 @@ struct GameControlCalls {
 extern GameControlCalls GameControl;
 
 // The folder the game runs in: the path up to, not including, its last
-// backslash ("C:" for a game in a drive's root). False when there is none.
+// backslash, or the drive's root itself (C:\) for a game at the root. False
+// when there is none.
 bool GameWorkingDirectory(const wchar_t* path, std::wstring& directory);
 
 // Starts the game from Settings.MGQpath unless a game window is cached, and

@@ -52,6 +52,8 @@ bool GameWorkingDirectory(const wchar_t* path, std::wstring& directory)
     const wchar_t* lastBackslash = std::wcsrchr(path, L'\\');
     if (!lastBackslash) return false;
     directory.assign(path, lastBackslash);
+    // "C:" alone names the drive's current folder, not its root.
+    if (directory.size() == 2 && directory[1] == L':') directory += L'\\';
     return true;
 }
 

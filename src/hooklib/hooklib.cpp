@@ -13,6 +13,10 @@ HWND OverlayWindow = nullptr;
 HWND GameWindow = nullptr;
 HWINEVENTHOOK ForegroundHook = nullptr;
 HHOOK KeyboardHook = nullptr;
+// An Escape press this hook swallowed: only its release is swallowed too. The
+// release of an Escape pressed before the hook went in (the pad's LOG held
+// when the latch went on) must reach the game.
+bool EscapeSwallowed = false;
 
 void PostSkipRelease()
 {
@@ -41,6 +45,7 @@ int __cdecl SetSkipLockHook(HWND overlay, HWND game)
 
     OverlayWindow = overlay;
     GameWindow = game;
+    EscapeSwallowed = false;
     int result = 1;
     if (!ForegroundHook) {
         ForegroundHook = SetWinEventHook(
@@ -65,7 +70,9 @@ int __cdecl UnsetSkipLockHook()
             result = 0;
     }
     if (KeyboardHook) {
-        if (UnhookWindowsHookEx(KeyboardHook))
+        // The system removes a low-level hook that timed out on its own; a
+        // handle it no longer knows must not stand in for the next hook.
+        if (UnhookWindowsHookEx(KeyboardHook) || GetLastError() == ERROR_INVALID_HOOK_HANDLE)
             KeyboardHook = nullptr;
         else
             result = 0;
@@ -85,7 +92,13 @@ LRESULT CALLBACK KeyProc(int code, WPARAM wParam, LPARAM lParam)
         PostSkipRelease();
     }
     // Escape ends the latch and must not reach the game, up or down.
-    if (vk == VK_ESCAPE) return 1;
+    if (vk == VK_ESCAPE) {
+        const bool down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
+        if (down || EscapeSwallowed) {
+            EscapeSwallowed = down;
+            return 1;
+        }
+    }
     return CallNextHookEx(KeyboardHook, code, wParam, lParam);
 }
 

@@ -1,7 +1,7 @@
 // Orvex_DLL: the keyboard and foreground hooks that end the skip latch. While
 // installed they post WM_SKIPRELEASE to the overlay on a Ctrl or Escape press
 // or when a window other than the game's comes to the front, and they swallow
-// every Escape event.
+// every Escape press and its release.
 #pragma once
 #include <windows.h>
 
@@ -15,7 +15,8 @@
 // both are in place, else 0.
 ORVEX_DLL_API int __cdecl SetSkipLockHook(HWND overlay, HWND game);
 // Removes whatever is installed; 1 when nothing is left installed, 0 when a
-// removal failed (a later call tries again).
+// removal failed (a later call tries again). A keyboard hook the system has
+// already removed counts as removed.
 ORVEX_DLL_API int __cdecl UnsetSkipLockHook();
 
 // Called by the system through the hooks.

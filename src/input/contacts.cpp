@@ -130,13 +130,17 @@ LRESULT OnMouseMove(HWND window, WPARAM wParam, LPARAM lParam)
     if (WindowClosing) return DefWindowProcW(window, WM_MOUSEMOVE, wParam, lParam);
     if (IsTouchMadeMessage()) return 0;
     if (wParam & MK_LBUTTON) {
-        // Also when the button went down outside the overlay and was dragged in.
+        // Also when the button went down outside the overlay (or after a
+        // double click) and was dragged in: a key it now holds needs the
+        // capture, or its release outside the overlay would never be seen.
         const ContactPoint point = MouseContactPoint(lParam);
         UpdateKeyState(&point, 1, false);
+        if (MouseMask && !OverlayHoldsCapture()) SetCapture(window);
         return DefWindowProcW(window, WM_MOUSEMOVE, wParam, lParam);
     }
-    if (OverlayHoldsCapture()) {
-        // The button came up where the overlay did not see it.
+    // The button came up where the overlay did not see it: with the capture
+    // lost or never honoured, the keys the mouse holds still say so.
+    if (OverlayHoldsCapture() || MouseMask) {
         SetMessageExtraInfo(0);
         OnLButtonUp(window, wParam, lParam);
     }

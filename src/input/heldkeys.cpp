@@ -3,12 +3,30 @@
 // down in the game, and the finger lifted meanwhile is never seen.
 #include "input.h"
 
+KeySet KeysHeldWhenLeft = 0;
+
 void ReleaseHeldKeys(HWND window)
 {
+    // Remembered for the return: a release sent now may be refused (the input
+    // goes to the secure desktop after a lock).
+    KeysHeldWhenLeft |= TouchMask | MouseMask;
     // The latch's Ctrl first, as at teardown, but without the teardown's extra
     // Ctrl tap: that would be a fresh press sent while nobody is at the pad.
-    if (SkipLatched) ReleaseSkipLatch();
+    if (SkipLatched) {
+        KeysHeldWhenLeft |= static_cast<KeySet>(SkipKeyBit);
+        ReleaseSkipLatch();
+    }
     ReleaseAllKeys();
     // Both sets emptied and the marks cleared, so later contacts start afresh.
-    ResetKeyState(window);
+    ForgetKeyState(window);
+}
+
+void ResendLeftKeyReleases()
+{
+    // A key a contact holds again by now is left alone; a key-up for a key the
+    // game no longer holds does no harm.
+    KeySet held = TouchMask | MouseMask;
+    if (SkipLatched) held |= static_cast<KeySet>(SkipKeyBit);
+    SendKeyReleases(KeysHeldWhenLeft & ~held);
+    KeysHeldWhenLeft = 0;
 }

@@ -88,6 +88,7 @@ bool SetSkipLatch()
     // Ctrl goes down before the hooks go in: the keyboard hook would take
     // this very press for the end of the latch.
     SendKeyRecord(VK_CONTROL, false);
+    MarkLatchHeld();
     SkipLatched = true;
     LatchSkipElements();
     SetSkipLockHook(MainWindow, CachedGameWindow);
@@ -98,6 +99,7 @@ bool ReleaseSkipLatch()
 {
     BringGameForRelease(GetGameWindow());
     SendKeyRecord(VK_CONTROL, true);
+    ClearLatchMark();
     SkipLatched = false;
     UnsetSkipLockHook();
     UnlatchSkipElements();
@@ -110,12 +112,16 @@ void TapCtrlKey()
     SendKeyRecord(VK_CONTROL, true);
 }
 
-// Held keys go out as releases in bit order; a key held by touch and mouse is
-// released once. The sets themselves stay as they are.
+void SendKeyReleases(KeySet keys)
+{
+    for (int bit = 0; bit < PadKeyCount; ++bit) {
+        if (keys & (KeySet{1} << bit)) SendKeyRecord(PadKeyTable[bit], true);
+    }
+}
+
+// A key held by touch and mouse is released once. The sets themselves stay
+// as they are.
 void ReleaseAllKeys()
 {
-    const KeySet held = TouchMask | MouseMask;
-    for (int bit = 0; bit < PadKeyCount; ++bit) {
-        if (held & (KeySet{1} << bit)) SendKeyRecord(PadKeyTable[bit], true);
-    }
+    SendKeyReleases(TouchMask | MouseMask);
 }

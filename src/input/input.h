@@ -31,11 +31,18 @@ extern bool SkipLatched;
 KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch);
 // Sends presses and releases in ascending bit order; false if a press failed.
 bool ApplyKeyTransitions(KeySet pressed, KeySet released);
-// Forgets every held key without telling the game (menu "キー状態リセット").
+// Menu "キー状態リセット": releases every held key but the latch's Ctrl, then
+// forgets them.
 void ResetKeyState(HWND window);
+// Empties both sets and clears the pressed marks; nothing is sent.
+void ForgetKeyState(HWND window);
 // Sends the release of every held key (the latch's Ctrl first), then forgets
 // them: for a session that is locked or left and for a suspend.
 void ReleaseHeldKeys(HWND window);
+// Keys held when the user last left (the latch's Ctrl as SKIP), until the
+// return sends their releases again.
+extern KeySet KeysHeldWhenLeft;
+void ResendLeftKeyReleases();
 
 // The one keyboard record of a press or release of vk: mapped scan code,
 // extended for the four arrow keys only, time and extra information 0.
@@ -45,7 +52,18 @@ bool SendKeyUp(WORD vk);
 bool SetSkipLatch();
 bool ReleaseSkipLatch();
 void TapCtrlKey();
+// Releases of the keys of the set, in bit order, with no lookup and no wait.
+void SendKeyReleases(KeySet keys);
 void ReleaseAllKeys();
+
+// The registry mark of a latch that holds Ctrl, set and cleared with the latch.
+void MarkLatchHeld();
+void ClearLatchMark();
+// At start: a mark left by a run that crashed or was killed with the latch on
+// sends the Ctrl release and goes; true when there was one.
+bool ReleaseCtrlOfEarlierRun();
+// The unhandled-exception filter: lets go of the held keys, then passes on.
+LONG WINAPI ReleaseKeysOnCrash(EXCEPTION_POINTERS* exception);
 
 // At most this many touch contacts are followed per touch message.
 constexpr UINT MaxTouchContacts = 10;

@@ -98,6 +98,16 @@ KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch)
 
 void ResetKeyState(HWND window)
 {
+    // The one command a user tries for a stuck key: every key the sets hold
+    // is released before it is forgotten. Ctrl stays with the latch.
+    KeySet held = TouchMask | MouseMask;
+    if (SkipLatched) held &= ~SkipKeys;
+    SendKeyReleases(held);
+    ForgetKeyState(window);
+}
+
+void ForgetKeyState(HWND window)
+{
     TouchMask = 0;
     MouseMask = 0;
     if (CurrentPadTable) ReleaseElements(~KeySet{0});

@@ -1,7 +1,8 @@
 // The user leaving the machine: a locked or switched-away session and a
 // suspend let go of every key the game holds, through the real window
 // procedure, with a game window of the game's class and the key records
-// recorded; other session and power notices change nothing.
+// recorded; the return sends those releases again; other session and power
+// notices change nothing.
 #include <doctest/doctest.h>
 #include <string>
 #include <vector>
@@ -55,14 +56,20 @@ struct Notice {
     WPARAM code;
     bool releases;
     LRESULT result;
+    // The notice of the user coming back after a releasing one.
+    UINT backMessage = 0;
+    WPARAM backCode = 0;
 };
 
 const Notice Notices[] = {
-    {"session locked", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, true, 0},
+    {"session locked", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, true, 0, WM_WTSSESSION_CHANGE,
+     WTS_SESSION_UNLOCK},
     {"switched to another user at the console", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, true,
-     0},
-    {"remote session disconnected", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, true, 0},
-    {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, true, TRUE},
+     0, WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT},
+    {"remote session disconnected", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, true, 0,
+     WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT},
+    {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, true, TRUE, WM_POWERBROADCAST,
+     PBT_APMRESUMEAUTOMATIC},
     {"session unlocked", WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, false, 0},
     {"console connected", WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, false, 0},
     {"remote session connected", WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, false, 0},
@@ -120,6 +127,13 @@ TEST_CASE("leaving the session or suspending releases every held key, latch firs
             LiftFingers(overlay);
             MouseMessage(overlay, WM_LBUTTONUP, 0, Circle);
             CHECK(SentKeys() == "+Z +UP -UP -Z");
+
+            // The return sends the releases of what was held at leaving once
+            // more (those may have been refused meanwhile), and only once.
+            KeyLog.clear();
+            MainWndProc(overlay, notice.backMessage, notice.backCode, 0);
+            MainWndProc(overlay, notice.backMessage, notice.backCode, 0);
+            CHECK(SentKeys() == "-UP -Z -X -CTRL");
         } else {
             CHECK(SentKeys() == "");
             CHECK(TouchMask == 0x21);

@@ -257,6 +257,40 @@ TEST_CASE("the popup menu has its ten entries in order, the size adjustment the 
     }
 }
 
+namespace {
+
+HWND FrontWhileTracking = nullptr;
+
+void CALLBACK NoteFrontAndEndMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    FrontWhileTracking = GetForegroundWindow();
+    EndMenu();
+}
+
+}  // namespace
+
+TEST_CASE("the menu is tracked with its owner in front, which gives the front back after it")
+{
+    // A click elsewhere closes a menu only when its owner is in front.
+    const HWND savedWindow = MainWindow;
+    const HWND game = CreateWindowExW(0, L"STATIC", L"game", WS_POPUP | WS_VISIBLE, 700, 500, 80,
+                                      40, nullptr, nullptr, nullptr, nullptr);
+    MainWindow = CreateWindowExW(0, L"STATIC", L"overlay", WS_POPUP | WS_VISIBLE, 600, 400, 80, 40,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(game);
+    REQUIRE(WaitUntil([&] { return GetForegroundWindow() == game; }, 2000));
+    SetTimer(nullptr, 0, 200, NoteFrontAndEndMenu);
+    ShowTrayMenu();
+    CHECK(FrontWhileTracking == MainWindow);
+    CHECK(GetForegroundWindow() == game);
+    MSG wake = {};
+    CHECK(PeekMessageW(&wake, MainWindow, WM_NULL, WM_NULL, PM_REMOVE));
+    DestroyWindow(MainWindow);
+    DestroyWindow(game);
+    MainWindow = savedWindow;
+}
+
 TEST_CASE("the About box opens its link on a click only")
 {
     NMLINK link = {};

@@ -21,7 +21,7 @@ TEST_CASE("the game runs in the folder of its executable")
     };
     const Row rows[] = {
         {L"C:\\Games\\MGQ\\mgq.exe", true, L"C:\\Games\\MGQ"},
-        {L"C:\\mgq.exe", true, L"C:"},
+        {L"C:\\mgq.exe", true, L"C:\\"},
         {L"D:\\Program Files (x86)\\VORNEL\\MGQ\\mgq.exe", true,
          L"D:\\Program Files (x86)\\VORNEL\\MGQ"},
         {L"\\\\server\\share\\mgq.exe", true, L"\\\\server\\share"},

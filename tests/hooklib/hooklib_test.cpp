@@ -60,6 +60,8 @@ TEST_CASE("KeyProc called directly: what passes, what is swallowed, what posts")
         LRESULT result;  // 1 swallowed; 0 what the empty hook chain answers
         int posts;
     };
+    // Only the release of a swallowed Escape press is swallowed: the last row
+    // is the release of an Escape pressed before the hooks went in.
     const Row rows[] = {
         {-1, WM_KEYDOWN, VK_ESCAPE, 0, 0},          {-5, WM_KEYUP, VK_ESCAPE, 0, 0},
         {3, WM_KEYDOWN, VK_ESCAPE, 0, 0},           {HC_ACTION, WM_KEYDOWN, VK_ESCAPE, 1, 1},
@@ -71,6 +73,7 @@ TEST_CASE("KeyProc called directly: what passes, what is swallowed, what posts")
         {HC_ACTION, WM_KEYDOWN, VK_LSHIFT, 0, 0},   {HC_ACTION, WM_KEYDOWN, VK_UP, 0, 0},
         {HC_ACTION, WM_KEYDOWN, 'Z', 0, 0},         {HC_ACTION, WM_KEYDOWN, VK_F1, 0, 0},
         {HC_ACTION, WM_KEYDOWN, VK_MENU, 0, 0},     {HC_ACTION, WM_KEYUP, 'X', 0, 0},
+        {HC_ACTION, WM_KEYUP, VK_ESCAPE, 0, 0},
     };
     for (const Row& row : rows) {
         CAPTURE(row.code);

@@ -66,6 +66,26 @@ int WINAPI AnswerOk(HWND, LPCWSTR, LPCWSTR, UINT)
     return IDOK;
 }
 
+BOOL CALLBACK CancelWindow(HWND window, LPARAM)
+{
+    return PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+}
+
+void CALLBACK CloseOwnWindows(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    EndMenu();
+    EnumThreadWindows(GetCurrentThreadId(), CancelWindow, 0);
+}
+
+// Opens one of the program's own windows and closes it (a menu, or any
+// dialog of this thread) once it is open.
+void OpenOwnWindow(InProcessOverlay& o, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    SetTimer(nullptr, 0, 300, CloseOwnWindows);
+    o.Send(message, wParam, lParam);
+}
+
 }  // namespace
 
 TEST_SUITE("vanish")
@@ -211,6 +231,24 @@ TEST_SUITE("hooks")
              [](InProcessOverlay& o, HWND) { o.Send(WM_COMMAND, IDM_CLOSEGAME); }, false},
             {"WM_CLOSE", [](InProcessOverlay& o, HWND) { o.Send(WM_CLOSE); }, true},
             {"IDM_EXIT", [](InProcessOverlay& o, HWND) { o.Send(WM_COMMAND, IDM_EXIT); }, true},
+            // The program's own windows would get Ctrl with every key typed.
+            {"the tray menu",
+             [](InProcessOverlay& o, HWND) { OpenOwnWindow(o, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN); },
+             true},
+            {"the About box",
+             [](InProcessOverlay& o, HWND) { OpenOwnWindow(o, WM_COMMAND, IDM_ABOUT, 0); }, true},
+            {"the settings dialog",
+             [](InProcessOverlay& o, HWND) { OpenOwnWindow(o, WM_COMMAND, IDM_SETTINGS, 0); },
+             true},
+            {"Escape, in a latch after a hook the system had already removed",
+             [](InProcessOverlay& o, HWND) {
+                 HookCensus::FailNextRemoval();
+                 o.Send(WM_SKIPRELEASE);
+                 o.DoubleClick(SkipSpot);
+                 PressKey(VK_ESCAPE, true);
+                 PressKey(VK_ESCAPE, false);
+             },
+             true},
         };
         Settings.IsAutoMGQClose = false;
         for (const Row& row : rows) {

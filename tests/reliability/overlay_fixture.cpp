@@ -1,5 +1,6 @@
 #include "overlay_fixture.h"
 #include <cstring>
+#include <utility>
 #include "app/app.h"
 #include "render/render.h"
 #include "support.h"
@@ -18,6 +19,7 @@ LPARAM PointParam(ContactPoint at)
 // The hook census: handles the library got and has not given back.
 std::set<void*> LiveHooks;
 int Installations = 0;
+bool FailRemoval = false;
 
 HWINEVENTHOOK WINAPI CountSetWinEventHook(DWORD eventMin, DWORD eventMax, HMODULE module,
                                           WINEVENTPROC proc, DWORD processId, DWORD threadId,
@@ -53,7 +55,11 @@ BOOL WINAPI CountUnhookWindowsHookEx(HHOOK hook)
 {
     const BOOL removed = UnhookWindowsHookEx(hook);
     if (removed) LiveHooks.erase(hook);
-    return removed;
+    if (!removed || !FailRemoval) return removed;
+    // As for a hook the system removed on its own after a time-out.
+    FailRemoval = false;
+    SetLastError(ERROR_INVALID_HOOK_HANDLE);
+    return FALSE;
 }
 
 // The import address slot through which a module calls a function of another.
@@ -192,6 +198,7 @@ HookCensus::HookCensus()
 {
     LiveHooks.clear();
     Installations = 0;
+    FailRemoval = false;
     const HMODULE library = GetModuleHandleW(L"Orvex_DLL.dll");
     if (!library) return;
     patched_ = true;
@@ -220,34 +227,29 @@ int HookCensus::Installed()
     return Installations;
 }
 
+void HookCensus::FailNextRemoval()
+{
+    FailRemoval = true;
+}
+
 std::vector<std::string> KeysLeftDown(const std::vector<std::string>& log)
 {
-    // For each key: whether the game holds it, and whether a reset came after its last press.
-    struct State {
-        std::string Key;
-        bool Held;
-        bool ForgottenByReset;
-    };
-    std::vector<State> keys;
+    // For each key, in order of first appearance: whether the game holds it.
+    std::vector<std::pair<std::string, bool>> keys;
     for (const std::string& line : log) {
-        if (line == "reset") {
-            for (State& state : keys) state.ForgottenByReset = state.ForgottenByReset || state.Held;
-            continue;
-        }
         if (line.empty() || (line[0] != '+' && line[0] != '-')) continue;
         const std::string key = line.substr(1);
-        State* state = nullptr;
-        for (State& s : keys)
-            if (s.Key == key) state = &s;
+        std::pair<std::string, bool>* state = nullptr;
+        for (auto& k : keys)
+            if (k.first == key) state = &k;
         if (!state) {
-            keys.push_back({key, false, false});
+            keys.emplace_back(key, false);
             state = &keys.back();
         }
-        state->Held = line[0] == '+';
-        state->ForgottenByReset = false;
+        state->second = line[0] == '+';
     }
     std::vector<std::string> left;
-    for (const State& state : keys)
-        if (state.Held && !state.ForgottenByReset) left.push_back(state.Key);
+    for (const auto& k : keys)
+        if (k.second) left.push_back(k.first);
     return left;
 }

@@ -62,12 +62,13 @@ public:
     static int Live();
     // Installations seen since the census began.
     static int Installed();
+    // The next keyboard hook removal goes through but reports that the system
+    // no longer knew the hook.
+    static void FailNextRemoval();
 
 private:
     bool patched_ = false;
 };
 
-// Keys the game was sent a press of and no release after, except those a
-// key-state reset (a "reset" line in the log) deliberately forgot after their
-// last press.
+// Keys the game was sent a press of and no release after.
 std::vector<std::string> KeysLeftDown(const std::vector<std::string>& log);

@@ -385,6 +385,7 @@ void ClearInputState()
     if (SkipLatched) ReleaseSkipLatch();
     TouchMask = 0;
     MouseMask = 0;
+    KeysHeldWhenLeft = 0;
     UnlatchSkipElements();
     ReleaseElements(~KeySet{0});
     WindowClosing = false;

@@ -109,5 +109,6 @@ bool SettleMouseAt(POINT screen);
 // Labels of the elements shown pressed or latched, in table order, as UTF-8:
 // "↑ ○ スキップ(L)"; "(L)" latched only, "(PL)" latched and pressed.
 std::string PadMarks();
-// Empties both key sets, the latch and every mark; WindowClosing false.
+// Empties both key sets, the keys left at a lock, the latch and every mark;
+// WindowClosing false.
 void ClearInputState();
