@@ -99,16 +99,18 @@ bool DeleteStoredRecords(HKEY windowKey)
     for (;;) {
         wchar_t name[ResolutionKeyCapacity] = {};
         DWORD nameLength = ResolutionKeyCapacity;
-        const LONG result =
+        const LONG found =
             RegEnumKeyExW(windowKey, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_MORE_DATA) {
+        if (found == ERROR_MORE_DATA) {
             ++index;
             continue;
         }
-        if (result != ERROR_SUCCESS) return deleted;
+        if (found != ERROR_SUCCESS) return deleted;
         name[ResolutionKeyCapacity - 1] = L'\0';
-        // Deleted, the next name takes this index.
-        if (RegDeleteTreeW(windowKey, name) == ERROR_SUCCESS) continue;
+        // What lies below first; once the record has gone the next name takes this index.
+        RegDeleteTreeW(windowKey, name);
+        const LONG gone = RegDeleteKeyW(windowKey, name);
+        if (gone == ERROR_SUCCESS || gone == ERROR_FILE_NOT_FOUND) continue;
         deleted = false;
         ++index;
     }

@@ -1,4 +1,5 @@
 // The settings record and its registry store.
+#include <utility>
 #include "app/handle.h"
 #include "registry.h"
 #include "settings.h"
@@ -122,15 +123,17 @@ bool SaveSettings(SettingsRecord& settings)
     if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         key.put(), nullptr) != ERROR_SUCCESS)
         return false;
-    bool written = WriteDwordValue(key.get(), L"IsAutoMGQExec", settings.IsAutoMGQExec ? 1 : 0);
-    written = WriteDwordValue(key.get(), L"IsAutoMGQClose", settings.IsAutoMGQClose ? 1 : 0) &&
-              written;
-    written = WriteDwordValue(key.get(), L"IsOKCancelChange", settings.IsOKCancelChange ? 1 : 0) &&
-              written;
-    written = WriteDwordValue(key.get(), L"Transparency", settings.Transparency) && written;
-    written =
-        WriteDwordValue(key.get(), L"CrossPressSensitivity", settings.CrossPressSensitivity) &&
-        written;
+    // Every number, also those at their defaults, in the stored order.
+    const std::pair<const wchar_t*, int32_t> numbers[] = {
+        {L"IsAutoMGQExec", settings.IsAutoMGQExec ? 1 : 0},
+        {L"IsAutoMGQClose", settings.IsAutoMGQClose ? 1 : 0},
+        {L"IsOKCancelChange", settings.IsOKCancelChange ? 1 : 0},
+        {L"Transparency", settings.Transparency},
+        {L"CrossPressSensitivity", settings.CrossPressSensitivity},
+    };
+    bool written = true;
+    for (const auto& number : numbers)
+        written = WriteDwordValue(key.get(), number.first, number.second) && written;
     const std::wstring path = BoundedPath(settings.MGQpath);
     if (!path.empty()) {
         written = WriteStringValue(key.get(), L"MGQpath", path.c_str()) && written;

@@ -39,10 +39,14 @@ TEST_CASE("showing the overlay never activates it")
     };
     // Nor hides it: minimized, a tool window without a taskbar button is out of reach.
     const Row rows[] = {
-        {SW_SHOWNORMAL, SW_SHOWNOACTIVATE},      {SW_SHOWDEFAULT, SW_SHOWNOACTIVATE},
-        {SW_SHOW, SW_SHOWNA},                    {SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE},
-        {SW_SHOWMINIMIZED, SW_SHOWNOACTIVATE},   {SW_SHOWNOACTIVATE, SW_SHOWNOACTIVATE},
-        {SW_SHOWMINNOACTIVE, SW_SHOWNOACTIVATE}, {SW_HIDE, SW_SHOWNOACTIVATE},
+        {SW_SHOWNORMAL, SW_SHOWNOACTIVATE},
+        {SW_SHOWDEFAULT, SW_SHOWNOACTIVATE},
+        {SW_SHOW, SW_SHOWNA},
+        {SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE},
+        {SW_SHOWMINIMIZED, SW_SHOWNOACTIVATE},
+        {SW_SHOWNOACTIVATE, SW_SHOWNOACTIVATE},
+        {SW_SHOWMINNOACTIVE, SW_SHOWNOACTIVATE},
+        {SW_HIDE, SW_SHOWNOACTIVATE},
     };
     for (const Row& row : rows) {
         CAPTURE(row.given);

@@ -318,8 +318,7 @@ TEST_CASE("window records in the registry")
         std::vector<std::wstring> stored =
             ListSubkeys(HKEY_CURRENT_USER, SettingsSubkey(L"Window"));
         std::sort(stored.begin(), stored.end());
-        CHECK(stored ==
-              std::vector<std::wstring>{L"1280x720", L"1920x1080", L"5555555555555555x"});
+        CHECK(stored == std::vector<std::wstring>{L"1280x720", L"1920x1080", L"5555555555555555x"});
         const WindowRecordList back = ReadStored();
         const WindowRecord* record = FindWindowRecord(back, L"1280x720");
         REQUIRE(record);
