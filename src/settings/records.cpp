@@ -91,7 +91,7 @@ bool WriteStoredRecord(HKEY windowKey, const WindowRecord& record)
 // Each subkey is tried once; one whose name does not fit a resolution key was
 // never read, so it stays, and the walk goes on past it. A record is deleted
 // with whatever keys lie below it, or it would come back at every start.
-// False when a record that was read could not be deleted.
+// False when a record could not be deleted.
 bool DeleteStoredRecords(HKEY windowKey)
 {
     bool deleted = true;
