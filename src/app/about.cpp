@@ -1,7 +1,9 @@
-// The About box: version text, a link to the program's web page, OK.
+// The About box: version text, a link to the README beside the program, OK.
 #include "app.h"
 #include <commctrl.h>
 #include <strsafe.h>
+#include <cwchar>
+#include <string>
 #include "version.h"
 
 namespace {
@@ -17,12 +19,34 @@ void OnAboutInit(HWND dialog)
     SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, version);
 }
 
-// Only a click opens the page; the link's keyboard activation is left alone.
+// What the link opens: a bare file name is the file of that name in the
+// program's own folder, where the README is installed.
+std::wstring LinkTarget(const wchar_t* href)
+{
+    // An address with a scheme or a drive is opened as it is.
+    if (std::wcschr(href, L':')) return href;
+    std::wstring folder(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, &folder[0], static_cast<DWORD>(folder.size()));
+        if (length == 0) return href;
+        if (length < folder.size()) {
+            folder.resize(length);
+            break;
+        }
+        folder.resize(folder.size() * 2);
+    }
+    folder.erase(folder.find_last_of(L"\\/") + 1);
+    return folder + href;
+}
+
+// Only a click opens the link; its keyboard activation is left alone.
 void OnAboutNotify(WPARAM control, const NMHDR* header)
 {
     if (control != IDC_ABOUT_LINK || !header || header->code != NM_CLICK) return;
     const NMLINK* link = reinterpret_cast<const NMLINK*>(header);
-    AppShell.ShellExecuteW(MainWindow, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOWNORMAL);
+    const std::wstring target = LinkTarget(link->item.szUrl);
+    AppShell.ShellExecuteW(MainWindow, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace

@@ -40,11 +40,16 @@ void LoadAppStrings(HINSTANCE instance);
 void RegisterMainClass(HINSTANCE instance);
 bool InitInstance(HINSTANCE instance, int showCommand);
 bool InitOverlay(HWND window);
-int RunMessageLoop(HACCEL accelerators);
+// The loop's source of messages; tests pass one that fails.
+using MessageSource = BOOL(WINAPI*)(LPMSG msg, HWND window, UINT first, UINT last);
+// The exit code when GetMessageW fails; the quit message's code otherwise.
+constexpr int MessageLoopFailedExitCode = 1;
+int RunMessageLoop(HACCEL accelerators, MessageSource nextMessage = GetMessageW);
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// After the settings changed the display: new alpha, new pad and geometries,
-// new device resources at the next paint (the pressed marks are dropped).
+// After the settings changed the display: new alpha, new pad and geometries
+// (the keys still held keep their pressed and latched marks), new device
+// resources at the next paint.
 void ApplyDisplaySettings(HWND window);
 
 // The session codes after which nobody is at this session's pad: locked, or

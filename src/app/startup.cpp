@@ -35,18 +35,17 @@ BYTE OverlayAlpha(int transparency)
     return static_cast<BYTE>(alpha);
 }
 
+// Maximized would activate the overlay over the game; minimized (or hidden)
+// leaves a topmost tool window without a taskbar button that nobody can bring
+// back. Every command shows the pad at its own size.
 int NonActivatingShowCommand(int showCommand)
 {
     switch (showCommand) {
-    case SW_SHOWNORMAL:
-    case SW_SHOWDEFAULT:
-        return SW_SHOWNOACTIVATE;
     case SW_SHOW:
+    case SW_SHOWNA:
         return SW_SHOWNA;
-    case SW_SHOWMINIMIZED:
-        return SW_SHOWMINNOACTIVE;
     default:
-        return showCommand;
+        return SW_SHOWNOACTIVATE;
     }
 }
 
@@ -115,13 +114,16 @@ bool InitOverlay(HWND window)
     return true;
 }
 
-int RunMessageLoop(HACCEL accelerators)
+int RunMessageLoop(HACCEL accelerators, MessageSource nextMessage)
 {
     MSG msg = {};
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    for (;;) {
+        const BOOL got = nextMessage(&msg, nullptr, 0, 0);
+        // A failed call leaves msg as the last message was: its wParam is no exit code.
+        if (got == -1) return MessageLoopFailedExitCode;
+        if (got == 0) return static_cast<int>(msg.wParam);
         if (TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return static_cast<int>(msg.wParam);
 }

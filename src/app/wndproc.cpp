@@ -8,6 +8,10 @@
 
 namespace {
 
+const wchar_t SaveFailedText[] =
+    L"設定をレジストリに保存できませんでした。変更はこのまま残り、次に設定を OK で閉じたときに"
+    L"もう一度保存されます。";
+
 void OnDestroy(HWND window)
 {
     WindowClosing = true;
@@ -153,7 +157,11 @@ void RunSettingsSequence(HWND window)
         return;
     }
     OnSkipRelease(window);
-    DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), MainWindow, SettingsDialog, 0);
+    const INT_PTR ended =
+        DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), MainWindow, SettingsDialog, 0);
+    // OK saves a modified record, and only a complete save clears the mark.
+    if (ended == IDOK && Settings.IsModified)
+        MessageBoxW(window, SaveFailedText, L"Orvex", MB_OK | MB_ICONWARNING);
     if (!Settings.IsDisplayChanged) return;
     ApplyDisplaySettings(window);
     Settings.IsDisplayChanged = false;

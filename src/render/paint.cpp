@@ -10,12 +10,15 @@ bool HaveDeviceIndependentResources()
 }
 
 // When start-up could not make the factories or text formats, every paint tries
-// again; geometries from a new factory must be built anew to be drawn with it.
+// again. Each try makes a new Direct2D factory, whether or not the rest
+// follows, and Direct2D draws no geometry made by another factory: the
+// geometries are built anew with every new factory.
 void RecreateMissingDeviceIndependentResources()
 {
     if (HaveDeviceIndependentResources()) return;
     DiscardDeviceResources();
-    if (CreateDeviceIndependentResources()) BuildElementGeometries();
+    CreateDeviceIndependentResources();
+    BuildElementGeometries();
 }
 
 void DrawLabel(ID2D1RenderTarget* target, const PadElement& element)

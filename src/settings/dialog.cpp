@@ -110,8 +110,12 @@ void FillControls(HWND dialog, const SettingsRecord& copy)
 {
     for (const CheckSetting& setting : CheckSettings)
         CheckDlgButton(dialog, setting.Id, copy.*setting.Field ? BST_CHECKED : BST_UNCHECKED);
+    // The boxes take no more than what is read back from them, so nothing
+    // shown is silently cut.
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_PATH, EM_SETLIMITTEXT, PathCapacity - 1, 0);
     for (const NumberSetting& setting : NumberSettings) {
         const int32_t value = copy.*setting.Field;
+        SendDlgItemMessageW(dialog, setting.BoxId, EM_SETLIMITTEXT, NumberTextCapacity - 1, 0);
         SetNumberText(dialog, setting.BoxId, value);
         const HWND bar = GetDlgItem(dialog, setting.BarId);
         SendMessageW(bar, TBM_SETRANGE, TRUE, MAKELPARAM(0, setting.Maximum));
@@ -311,12 +315,15 @@ INT_PTR OnCommand(HWND dialog, int id, int code)
 }
 
 // The box follows the thumb all the time; the setting only when it is let go.
+// Another program can move a bar outside its range; the setting stays within it.
 INT_PTR OnHScroll(HWND dialog, int code, HWND bar)
 {
     SettingsRecord* copy = WorkingCopyOf(dialog);
     const NumberSetting* setting = NumberSettingOfBar(dialog, bar);
     if (!copy || !setting) return FALSE;
-    const int32_t position = static_cast<int32_t>(SendMessageW(bar, TBM_GETPOS, 0, 0));
+    const LRESULT reported = SendMessageW(bar, TBM_GETPOS, 0, 0);
+    const int32_t position =
+        static_cast<int32_t>(std::clamp<LRESULT>(reported, 0, setting->Maximum));
     SetNumberText(dialog, setting->BoxId, position);
     if (code == TB_ENDTRACK) StoreNumber(*copy, *setting, position);
     return TRUE;

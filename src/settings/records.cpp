@@ -21,6 +21,13 @@ bool KeyFits(const wchar_t* key)
     return key && std::wcslen(key) < ResolutionKeyCapacity;
 }
 
+// The registry matches key names without regard to case, so the records do too:
+// "1920X1080" and "1920x1080" are one subkey and must be one record.
+bool SameKey(const wchar_t* a, const wchar_t* b)
+{
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
 bool SameRect(const RECT& a, const RECT& b)
 {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
@@ -66,37 +73,74 @@ bool ReadStoredRecord(HKEY windowKey, const wchar_t* name, RECT& inputRect, RECT
     return true;
 }
 
-void WriteStoredRecord(HKEY windowKey, const WindowRecord& record)
+bool WriteStoredRecord(HKEY windowKey, const WindowRecord& record)
 {
     UniqueKey recordKey;
     if (RegCreateKeyExW(windowKey, record.ResolutionKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         recordKey.put(), nullptr) != ERROR_SUCCESS)
-        return;
+        return false;
     int32_t stored[RecordValueCount];
     StoredFromRect(record.InputRect, stored);
     StoredFromRect(record.MGQRect, stored + 4);
+    bool written = true;
     for (int i = 0; i < RecordValueCount; ++i)
-        WriteDwordValue(recordKey.get(), RecordValueNames[i], stored[i]);
+        written = WriteDwordValue(recordKey.get(), RecordValueNames[i], stored[i]) && written;
+    return written;
 }
 
-// Each subkey is tried once; one whose name does not fit a resolution key, or
-// that cannot be deleted, stays and the walk goes on past it.
-void DeleteStoredRecords(HKEY windowKey)
+// Each subkey is tried once; one whose name does not fit a resolution key was
+// never read, so it stays, and the walk goes on past it. A record is deleted
+// with whatever keys lie below it, or it would come back at every start.
+// False when a record could not be deleted.
+bool DeleteStoredRecords(HKEY windowKey)
 {
+    bool deleted = true;
     DWORD index = 0;
     for (;;) {
         wchar_t name[ResolutionKeyCapacity] = {};
         DWORD nameLength = ResolutionKeyCapacity;
-        const LONG result =
+        const LONG found =
             RegEnumKeyExW(windowKey, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_MORE_DATA) {
+        if (found == ERROR_MORE_DATA) {
             ++index;
             continue;
         }
-        if (result != ERROR_SUCCESS) return;
+        if (found != ERROR_SUCCESS) return deleted;
         name[ResolutionKeyCapacity - 1] = L'\0';
-        if (RegDeleteKeyW(windowKey, name) != ERROR_SUCCESS) ++index;
+        // What lies below first; once the record has gone the next name takes this index.
+        RegDeleteTreeW(windowKey, name);
+        const LONG gone = RegDeleteKeyW(windowKey, name);
+        if (gone == ERROR_SUCCESS || gone == ERROR_FILE_NOT_FOUND) continue;
+        deleted = false;
+        ++index;
     }
+}
+
+struct WorkAreaSearch {
+    RECT Overlay;
+    bool Met;
+};
+
+BOOL CALLBACK MeetWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data)
+{
+    WorkAreaSearch& search = *reinterpret_cast<WorkAreaSearch*>(data);
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    RECT common;
+    if (GetMonitorInfoW(monitor, &info) && IntersectRect(&common, &search.Overlay, &info.rcWork))
+        search.Met = true;
+    return search.Met ? FALSE : TRUE;
+}
+
+// The overlay keeps its own size wherever a record puts it.
+bool OverlayMeetsAnyWorkArea(const RECT& inputRect)
+{
+    WorkAreaSearch search = {{inputRect.left, inputRect.top,
+                              SaturatingAdd(inputRect.left, OverlayClientWidth),
+                              SaturatingAdd(inputRect.top, OverlayClientHeight)},
+                             false};
+    EnumDisplayMonitors(nullptr, nullptr, MeetWorkArea, reinterpret_cast<LPARAM>(&search));
+    return search.Met;
 }
 }  // namespace
 
@@ -110,7 +154,7 @@ const WindowRecord* FindWindowRecord(const WindowRecordList& list, const wchar_t
 {
     if (!key) return nullptr;
     for (const WindowRecord& record : list) {
-        if (std::wcscmp(record.ResolutionKey, key) == 0) return &record;
+        if (SameKey(record.ResolutionKey, key)) return &record;
     }
     return nullptr;
 }
@@ -137,7 +181,7 @@ void RemoveWindowRecord(WindowRecordList& list, const wchar_t* key)
 {
     if (!key) return;
     for (auto it = list.begin(); it != list.end(); ++it) {
-        if (std::wcscmp(it->ResolutionKey, key) == 0) {
+        if (SameKey(it->ResolutionKey, key)) {
             list.erase(it);
             return;
         }
@@ -174,13 +218,14 @@ void ReadWindowRecords(HKEY settingsKey, WindowRecordList& list)
     UniqueKey windowKey;
     if (RegOpenKeyExW(settingsKey, WindowSubkey, 0, KEY_READ, windowKey.put()) != ERROR_SUCCESS)
         return;
-    // A name that does not fit the buffer fails the call and ends the walk.
     for (DWORD index = 0;; ++index) {
         wchar_t name[ResolutionKeyCapacity] = {};
         DWORD nameLength = ResolutionKeyCapacity;
-        if (RegEnumKeyExW(windowKey.get(), index, name, &nameLength, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
-            return;
+        const LONG result = RegEnumKeyExW(windowKey.get(), index, name, &nameLength, nullptr,
+                                          nullptr, nullptr, nullptr);
+        // A name too long for a resolution key is no record of ours; the ones after it are.
+        if (result == ERROR_MORE_DATA) continue;
+        if (result != ERROR_SUCCESS) return;
         name[ResolutionKeyCapacity - 1] = L'\0';
         RECT inputRect, mgqRect;
         if (ReadStoredRecord(windowKey.get(), name, inputRect, mgqRect))
@@ -188,14 +233,16 @@ void ReadWindowRecords(HKEY settingsKey, WindowRecordList& list)
     }
 }
 
-void WriteWindowRecords(HKEY settingsKey, const WindowRecordList& list)
+bool WriteWindowRecords(HKEY settingsKey, const WindowRecordList& list)
 {
     UniqueKey windowKey;
     if (RegCreateKeyExW(settingsKey, WindowSubkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         windowKey.put(), nullptr) != ERROR_SUCCESS)
-        return;
-    DeleteStoredRecords(windowKey.get());
-    for (const WindowRecord& record : list) WriteStoredRecord(windowKey.get(), record);
+        return false;
+    bool written = DeleteStoredRecords(windowKey.get());
+    for (const WindowRecord& record : list)
+        written = WriteStoredRecord(windowKey.get(), record) && written;
+    return written;
 }
 
 Placement DefaultPlacement(int screenWidth, int screenHeight)
@@ -234,7 +281,9 @@ Placement DefaultPlacement()
 Placement LookupPlacement(const WindowRecordList& list, const wchar_t* key)
 {
     const WindowRecord* record = FindWindowRecord(list, key);
-    if (!record) return DefaultPlacement();
+    // A record that would put the overlay where no screen shows it (a monitor
+    // since removed, a damaged value) would leave the pad out of reach.
+    if (!record || !OverlayMeetsAnyWorkArea(record->InputRect)) return DefaultPlacement();
     Placement p = DefaultPlacement();
     // Only the game's width tells whether a game window was known at recording.
     if (RectWidth(record->MGQRect) != 0) {

@@ -21,7 +21,8 @@ struct WindowRecord {
     RECT MGQRect = {};  // all zero when no game window was known at recording
 };
 
-// In insertion order; keys unique (compared exactly).
+// In insertion order; keys unique, compared without regard to case as the
+// registry compares its key names.
 using WindowRecordList = std::vector<WindowRecord>;
 
 struct SettingsRecord {
@@ -51,7 +52,8 @@ void ClearWindowRecords(WindowRecordList& list);
 void CopyWindowRecords(WindowRecordList& target, const WindowRecordList& source);
 bool WindowRecordsEqual(const WindowRecordList& a, const WindowRecordList& b);
 void ReadWindowRecords(HKEY settingsKey, WindowRecordList& list);
-void WriteWindowRecords(HKEY settingsKey, const WindowRecordList& list);
+// False when a record could not be written or a stored one not deleted.
+bool WriteWindowRecords(HKEY settingsKey, const WindowRecordList& list);
 
 // Client-area positions and sizes of both windows, in screen coordinates.
 struct Placement {
@@ -62,6 +64,8 @@ struct Placement {
 };
 Placement DefaultPlacement(int screenWidth, int screenHeight);
 Placement DefaultPlacement();  // for the primary screen's current size
+// The record's places, or the defaults when there is none or when the
+// overlay would meet no monitor's work area there.
 Placement LookupPlacement(const WindowRecordList& list, const wchar_t* key);
 
 // The game's executable path from its install record, or empty.
@@ -73,7 +77,9 @@ void ResetToDefaults(SettingsRecord& settings);
 void SetMGQpath(SettingsRecord& settings, const wchar_t* path);
 void AssignSettings(SettingsRecord& target, const SettingsRecord& source);
 void LoadSettings();
-void SaveSettings(SettingsRecord& settings);
+// False when anything could not be written; the record then stays modified,
+// so the next save writes it all again.
+bool SaveSettings(SettingsRecord& settings);
 
 // The settings dialog (resource 131); modal, owned by the overlay.
 INT_PTR CALLBACK SettingsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

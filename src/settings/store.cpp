@@ -1,4 +1,5 @@
 // The settings record and its registry store.
+#include <utility>
 #include "app/handle.h"
 #include "registry.h"
 #include "settings.h"
@@ -116,24 +117,33 @@ void LoadSettings()
     Settings.IsModified = false;
 }
 
-void SaveSettings(SettingsRecord& settings)
+bool SaveSettings(SettingsRecord& settings)
 {
     UniqueKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        key.put(), nullptr) == ERROR_SUCCESS) {
-        WriteDwordValue(key.get(), L"IsAutoMGQExec", settings.IsAutoMGQExec ? 1 : 0);
-        WriteDwordValue(key.get(), L"IsAutoMGQClose", settings.IsAutoMGQClose ? 1 : 0);
-        WriteDwordValue(key.get(), L"IsOKCancelChange", settings.IsOKCancelChange ? 1 : 0);
-        WriteDwordValue(key.get(), L"Transparency", settings.Transparency);
-        WriteDwordValue(key.get(), L"CrossPressSensitivity", settings.CrossPressSensitivity);
-        const std::wstring path = BoundedPath(settings.MGQpath);
-        if (!path.empty())
-            WriteStringValue(key.get(), L"MGQpath", path.c_str());
-        else
-            RegDeleteValueW(key.get(), L"MGQpath");
-        WriteWindowRecords(key.get(), settings.WindowRecords);
+                        key.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    // Every number, also those at their defaults, in the stored order.
+    const std::pair<const wchar_t*, int32_t> numbers[] = {
+        {L"IsAutoMGQExec", settings.IsAutoMGQExec ? 1 : 0},
+        {L"IsAutoMGQClose", settings.IsAutoMGQClose ? 1 : 0},
+        {L"IsOKCancelChange", settings.IsOKCancelChange ? 1 : 0},
+        {L"Transparency", settings.Transparency},
+        {L"CrossPressSensitivity", settings.CrossPressSensitivity},
+    };
+    bool written = true;
+    for (const auto& number : numbers)
+        written = WriteDwordValue(key.get(), number.first, number.second) && written;
+    const std::wstring path = BoundedPath(settings.MGQpath);
+    if (!path.empty()) {
+        written = WriteStringValue(key.get(), L"MGQpath", path.c_str()) && written;
+    } else {
+        const LONG deleted = RegDeleteValueW(key.get(), L"MGQpath");
+        written = (deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND) && written;
     }
-    // Cleared even when nothing could be written: the values go out again
-    // only after a later change.
-    settings.IsModified = false;
+    written = WriteWindowRecords(key.get(), settings.WindowRecords) && written;
+    // Only a complete save clears the flag: what was not written goes out again
+    // at the next save instead of being lost at the next start.
+    if (written) settings.IsModified = false;
+    return written;
 }

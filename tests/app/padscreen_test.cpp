@@ -1,5 +1,6 @@
 #include <doctest/doctest.h>
 #include "app/app.h"
+#include "input/input.h"
 #include "pad/pad.h"
 #include "render/render.h"
 #include "settings/settings.h"
@@ -35,6 +36,8 @@ struct SavedSettings {
         Settings.CrossPressSensitivity = sensitivity;
         Settings.IsOKCancelChange = swapped;
         DestroyPadElementTable(CurrentPadTable);
+        MouseMask = 0;
+        SkipLatched = false;
     }
     int32_t transparency, sensitivity;
     bool swapped;
@@ -63,6 +66,9 @@ TEST_CASE(
     ValidateRect(window.handle, nullptr);
     PressElements(~KeySet{0});
     LatchSkipElements();
+    // Still held while the settings change: ○ by the mouse, Ctrl by the latch.
+    MouseMask = 0x10;
+    SkipLatched = true;
     const Microsoft::WRL::ComPtr<ID2D1PathGeometry> oldGeometry =
         CurrentPadTable->Items[0].Geometry;
     REQUIRE(HitAt(200, 230) == 0x9);
@@ -80,10 +86,11 @@ TEST_CASE(
     REQUIRE(CurrentPadTable);
     CHECK(CurrentPadTable->Count == 17);
     for (int32_t i = 0; i < 17; ++i) {
+        const PadElement& element = CurrentPadTable->Items[i];
         CAPTURE(i);
-        CHECK_FALSE(CurrentPadTable->Items[i].Pressed);
-        CHECK_FALSE(CurrentPadTable->Items[i].Latched);
-        CHECK(CurrentPadTable->Items[i].Geometry);
+        CHECK(element.Pressed == (element.KeyMask == 0x10 || element.KeyMask == SkipKeyBit));
+        CHECK(element.Latched == (element.KeyMask == SkipKeyBit));
+        CHECK(element.Geometry);
     }
     oldGeometry->AddRef();
     CHECK(oldGeometry->Release() == 1);

@@ -37,18 +37,44 @@ TEST_CASE("showing the overlay never activates it")
     struct Row {
         int given, used;
     };
+    // Nor hides it: minimized, a tool window without a taskbar button is out of reach.
     const Row rows[] = {
         {SW_SHOWNORMAL, SW_SHOWNOACTIVATE},
         {SW_SHOWDEFAULT, SW_SHOWNOACTIVATE},
         {SW_SHOW, SW_SHOWNA},
-        {SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE},
+        {SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE},
+        {SW_SHOWMINIMIZED, SW_SHOWNOACTIVATE},
         {SW_SHOWNOACTIVATE, SW_SHOWNOACTIVATE},
-        {SW_SHOWMINNOACTIVE, SW_SHOWMINNOACTIVE},
-        {SW_HIDE, SW_HIDE},
+        {SW_SHOWMINNOACTIVE, SW_SHOWNOACTIVATE},
+        {SW_HIDE, SW_SHOWNOACTIVATE},
     };
     for (const Row& row : rows) {
         CAPTURE(row.given);
         CHECK(NonActivatingShowCommand(row.given) == row.used);
+    }
+}
+
+namespace {
+// One message whose wParam is 7, then the given last answer with a quit code of 3.
+BOOL LastAnswer = 0;
+int Answers = 0;
+BOOL WINAPI ScriptedGetMessage(LPMSG msg, HWND, UINT, UINT)
+{
+    *msg = MSG{};
+    msg->message = Answers == 0 ? WM_NULL : WM_QUIT;
+    msg->wParam = Answers == 0 ? 7 : 3;
+    return Answers++ == 0 ? TRUE : LastAnswer;
+}
+}  // namespace
+
+TEST_CASE("the message loop ends with the quit code, or with its own when GetMessageW fails")
+{
+    for (const BOOL last : {0, -1}) {
+        CAPTURE(last);
+        LastAnswer = last;
+        Answers = 0;
+        CHECK(RunMessageLoop(nullptr, ScriptedGetMessage) ==
+              (last == 0 ? 3 : MessageLoopFailedExitCode));
     }
 }
 

@@ -291,12 +291,16 @@ TEST_CASE("the menu is tracked with its owner in front, which gives the front ba
     MainWindow = savedWindow;
 }
 
-TEST_CASE("the About box opens its link on a click only")
+TEST_CASE("the About box opens its link, the README beside the program, on a click only")
 {
     NMLINK link = {};
     link.hdr.idFrom = IDC_ABOUT_LINK;
-    const wchar_t url[] = L"https://orvex.example.org/";
+    const wchar_t url[] = L"README.txt";
     std::memcpy(link.item.szUrl, url, sizeof(url));
+    wchar_t program[MAX_PATH] = L"";
+    REQUIRE(GetModuleFileNameW(nullptr, program, MAX_PATH) > 0);
+    std::wstring readme = program;
+    readme = readme.substr(0, readme.rfind(L'\\') + 1) + url;
 
     struct Row {
         const char* name;
@@ -322,7 +326,7 @@ TEST_CASE("the About box opens its link on a click only")
         const ShellScript::Execute& e = Script.executes[0];
         CHECK(e.owner == reinterpret_cast<HWND>(0x1234));
         CHECK(e.verb == L"open");
-        CHECK(e.file == url);
+        CHECK(e.file == readme);
         CHECK_FALSE(e.parameters);
         CHECK_FALSE(e.directory);
         CHECK(e.show == SW_SHOWNORMAL);

@@ -184,7 +184,7 @@ void WriteRecord(Dice& dice, const std::wstring& name)
             PutBytes(path, dice.Name(1 + static_cast<size_t>(dice.Pick(20))), dice.AnyType(),
                      dice.Bytes(dice.AnySize()));
     }
-    // A record with a key of its own below it cannot be deleted by a save.
+    // A record with a key of its own below it, which a save must delete with it.
     if (dice.Chance(5)) PutNumber(path + L"\\" + dice.Name(5), L"Nested", 1);
 }
 
@@ -310,10 +310,10 @@ ExpectedSettings ExpectFromRegistry()
     }
 
     const std::wstring window = SettingsSubkey(L"Window");
-    // Records are read in the registry's order until a name too long for the
-    // program's buffer ends the walk.
+    // Records are read in the registry's order, passing over names too long
+    // for the program's buffer.
     for (const std::wstring& name : ListSubkeys(HKEY_CURRENT_USER, window)) {
-        if (name.size() >= NameCapacity) break;
+        if (name.size() >= NameCapacity) continue;
         const std::vector<StoredValue> stored =
             ListValues(HKEY_CURRENT_USER, window + L"\\" + name);
         int32_t n[8];

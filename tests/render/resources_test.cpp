@@ -26,6 +26,18 @@ unsigned BrushColour(ID2D1SolidColorBrush* brush)
     return (byte(c.a) << 24) | (byte(c.r) << 16) | (byte(c.g) << 8) | byte(c.b);
 }
 
+// Direct2D draws no geometry that another factory made.
+bool GeometriesOfCurrentFactory()
+{
+    for (int32_t i = 0; i < CurrentPadTable->Count; ++i) {
+        ID2D1PathGeometry* geometry = CurrentPadTable->Items[i].Geometry.Get();
+        Microsoft::WRL::ComPtr<ID2D1Factory> factory;
+        if (geometry) geometry->GetFactory(factory.GetAddressOf());
+        if (geometry && factory.Get() != D2DFactory.Get()) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 TEST_CASE("the three text formats: メイリオ, ja-jp, 18/23/13, centred both ways")
@@ -167,6 +179,7 @@ TEST_CASE("a factory that cannot be made: no crash, nothing drawn, the pad drawn
             PadTestWindow window;
             window.Smear(RGB(255, 0, 0));
             CHECK(SUCCEEDED(RepaintPad(window.Handle())) == row.drawsShapes);
+            CHECK(GeometriesOfCurrentFactory());
             window.Pump();
             if (row.drawsShapes)
                 window.WaitForPixel(134, 164, 0xC0C0C0);
@@ -182,6 +195,7 @@ TEST_CASE("a factory that cannot be made: no crash, nothing drawn, the pad drawn
         window.Smear(RGB(255, 0, 0));
         CHECK(RepaintPad(window.Handle()) == S_OK);
         window.WaitForPixel(134, 164, 0xC0C0C0);
+        CHECK(GeometriesOfCurrentFactory());
         CHECK(TextFormatLarge);
         CHECK(window.Pixel(134, 164) == 0xC0C0C0);
         CHECK(window.Pixel(5, 5) == 0xFFFFFF);

@@ -139,6 +139,7 @@ TEST_CASE("the dialog opens showing the global settings")
     CHECK_FALSE(session.Checked(IDC_SETTINGS_AUTOCLOSE));
     CHECK(session.Checked(IDC_SETTINGS_SWAPOX));
     CHECK(session.Text(IDC_SETTINGS_PATH) == L"C:\\Games\\MGQ\\mgq.exe");
+    CHECK(SendMessageW(session.Item(IDC_SETTINGS_PATH), EM_GETLIMITTEXT, 0, 0) == 259);
     CHECK(session.ListEntries() == std::vector<std::wstring>{L"1280x720", L"1920x1080"});
     wchar_t resolution[32];
     std::swprintf(resolution, 32, L"%d x %d", GetSystemMetrics(SM_CXSCREEN),
@@ -159,6 +160,8 @@ TEST_CASE("the dialog opens showing the global settings")
         CAPTURE(bar.barId);
         const HWND control = session.Item(bar.barId);
         CHECK(session.Text(bar.boxId) == bar.text);
+        // A box takes no more than is read back from it.
+        CHECK(SendMessageW(session.Item(bar.boxId), EM_GETLIMITTEXT, 0, 0) == 15);
         CHECK(session.Position(bar.barId) == bar.position);
         CHECK(SendMessageW(control, TBM_GETRANGEMIN, 0, 0) == 0);
         CHECK(SendMessageW(control, TBM_GETRANGEMAX, 0, 0) == bar.maximum);
@@ -218,14 +221,24 @@ TEST_CASE("a trackbar moves its box at once and the setting when the move ends")
     struct Row {
         bool ended;
         int32_t stored;
+        LPARAM widenedTo;  // another program's range and position for the bar, or 0
     };
-    const Row rows[] = {{false, 25}, {true, 30}};
+    const Row rows[] = {{false, 25, 0}, {true, 30, 0}, {true, 90, 200}};
     for (const Row& row : rows) {
         CAPTURE(row.ended);
+        CAPTURE(row.widenedTo);
         DialogSession session;
         session.Open();
         const HWND bar = session.Item(IDC_SETTINGS_TRANSPARENCYBAR);
         SetFocus(bar);
+        if (row.widenedTo) {
+            SendMessageW(bar, TBM_SETRANGEMAX, TRUE, row.widenedTo);
+            SendMessageW(bar, TBM_SETPOS, TRUE, row.widenedTo);
+            SendMessageW(session.Dialog(), WM_HSCROLL, TB_ENDTRACK, reinterpret_cast<LPARAM>(bar));
+            session.Command(IDOK);
+            CHECK(Settings.Transparency == row.stored);
+            continue;
+        }
         SendMessageW(bar, WM_KEYDOWN, VK_NEXT, 0);  // one page (5) up
         CHECK(session.Position(IDC_SETTINGS_TRANSPARENCYBAR) == 30);
         CHECK(session.Text(IDC_SETTINGS_TRANSPARENCY) == L"30");

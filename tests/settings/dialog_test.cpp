@@ -189,10 +189,10 @@ private:
     size_t offset_ = 0;
 };
 
-DialogTemplate ReadSettingsTemplate()
+DialogTemplate ReadDialogTemplate(WORD id)
 {
     const HMODULE module = GetModuleHandleW(nullptr);
-    const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(IDD_SETTINGS), RT_DIALOG);
+    const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_DIALOG);
     REQUIRE(resource);
     const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
     REQUIRE(data);
@@ -245,7 +245,7 @@ std::wstring Upper(std::wstring text)
 
 TEST_CASE("dialog 131 is built exactly as designed, in tab order")
 {
-    const DialogTemplate dialog = ReadSettingsTemplate();
+    const DialogTemplate dialog = ReadDialogTemplate(IDD_SETTINGS);
     CHECK(dialog.Style ==
           (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS));
     CHECK(dialog.Width == 221);
@@ -300,4 +300,17 @@ TEST_CASE("dialog 131 is built exactly as designed, in tab order")
         CHECK(got.Width == want.Width);
         CHECK(got.Height == want.Height);
     }
+}
+
+TEST_CASE("the About box's icon keeps the place and size of its layout")
+{
+    const DialogTemplate about = ReadDialogTemplate(IDD_ABOUTBOX);
+    REQUIRE_FALSE(about.Items.empty());
+    const TemplateItem& icon = about.Items[0];
+    CHECK(Upper(icon.Class) == L"STATIC");
+    CHECK((icon.Style & SS_TYPEMASK) == SS_ICON);
+    CHECK(icon.X == 14);
+    CHECK(icon.Y == 14);
+    CHECK(icon.Width == 18);
+    CHECK(icon.Height == 21);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cwchar>
+#include "app/handle.h"
 #include "registry_fixture.h"
 
 namespace {
@@ -481,5 +482,37 @@ TEST_CASE("assigning one record to another")
             CHECK(SameSettings(changed, before));  // the source is left alone
             CHECK_FALSE(changed.IsModified);
         }
+    }
+}
+
+TEST_CASE("a save that cannot write everything says so and keeps the record modified")
+{
+    // A key below a volatile key must be volatile too, so these refuse what a save creates.
+    const std::wstring vendor = L"SOFTWARE\\Lumenkey Works";
+    struct Row {
+        const char* name;
+        std::wstring volatileKey;
+    };
+    const Row rows[] = {
+        {"settings key", vendor},
+        {"window records", SettingsSubkey(L"Window")},
+    };
+    for (const Row& row : rows) {
+        INFO(row.name);
+        CleanRegistry clean;
+        RegDeleteKeyW(HKEY_CURRENT_USER, vendor.c_str());
+        UniqueKey blocked;
+        REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, row.volatileKey.c_str(), 0, nullptr,
+                                REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, blocked.put(),
+                                nullptr) == ERROR_SUCCESS);
+        SettingsRecord s = OffDefaults();
+        CHECK_FALSE(SaveSettings(s));
+        CHECK(s.IsModified);
+
+        blocked.reset();
+        WipeTestKeys();
+        RegDeleteKeyW(HKEY_CURRENT_USER, vendor.c_str());
+        CHECK(SaveSettings(s));
+        CHECK_FALSE(s.IsModified);
     }
 }

@@ -373,3 +373,33 @@ TEST_CASE("a second request while the dialog is open opens no second dialog")
     CHECK(session.Process().Running());
     DeleteOrvexSettings();
 }
+
+TEST_CASE("a save that fails is told once and the change is saved at the next OK")
+{
+    DeleteOrvexSettings();
+    // Below a volatile key only volatile keys can be made: the settings key cannot.
+    const wchar_t vendor[] = L"SOFTWARE\\Lumenkey Works";
+    RegDeleteKeyW(HKEY_CURRENT_USER, vendor);
+    HKEY blocked = nullptr;
+    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, vendor, 0, nullptr, REG_OPTION_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &blocked, nullptr) == ERROR_SUCCESS);
+    RegCloseKey(blocked);
+    SettingsSession session;
+    REQUIRE(session.Start());
+    REQUIRE(session.Open());
+    session.Click(IDC_SETTINGS_AUTOEXEC);
+    REQUIRE(session.Close(IDOK));
+    const HWND told = WaitForProcessDialog(session.ProcessId(), L"Orvex");
+    CHECK(told);
+    PostMessageW(told, WM_COMMAND, IDOK, 0);
+    CHECK(WaitUntil([&] { return !IsWindow(told); }));
+    CHECK_FALSE(OrvexValueExists(L"", L"IsAutoMGQExec"));
+
+    RegDeleteKeyW(HKEY_CURRENT_USER, vendor);
+    REQUIRE(session.Open());
+    REQUIRE(session.Close(IDOK));
+    CHECK(WaitUntil([] { return StoredDword(L"IsAutoMGQExec") == 1; }));
+    PumpFor(300);
+    CHECK(FindProcessDialog(session.ProcessId(), L"Orvex") == nullptr);
+    DeleteOrvexSettings();
+}
