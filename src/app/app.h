@@ -81,6 +81,22 @@ UniqueMenu BuildTrayMenu();
 void ShowTrayMenu();
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Windows' touch behaviour a pad must not have: contact feedback (Windows 8 and
+// later, looked up at run time) and press-and-hold and flicks (a window property
+// the tablet service reads). Tests swap in recording versions and restore these.
+using SetWindowFeedbackSettingCall = BOOL(WINAPI*)(HWND window, DWORD kind, DWORD flags,
+                                                   UINT32 size, const void* configuration);
+struct TouchMannerCalls {
+    FARPROC(WINAPI* GetProcAddress)(HMODULE module, LPCSTR name);
+    BOOL(WINAPI* SetPropW)(HWND window, LPCWSTR name, HANDLE data);
+};
+extern TouchMannerCalls TouchManners;
+extern const wchar_t TabletPenServiceProperty[];
+// Turns the behaviour off for the window; false when the property could not be
+// set. A system without the feedback call is no failure.
+bool ApplyTouchManners(HWND window);
+void RemoveTouchManners(HWND window);
+
 // The shell's "TaskbarCreated" message, registered at start-up (0 before);
 // when it comes the tray icon is added again.
 extern UINT TaskbarCreatedMessage;

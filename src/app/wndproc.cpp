@@ -26,6 +26,7 @@ void OnDestroy(HWND window)
         TouchRegistered = false;
         UnregisterTouchWindow(window);
     }
+    RemoveTouchManners(window);
     UnregisterSessionNotices(window);
     PostQuitMessage(0);
 }

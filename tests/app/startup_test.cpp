@@ -1,6 +1,52 @@
 #include <doctest/doctest.h>
 #include "app/app.h"
+#include <tpcshrd.h>
+#include <algorithm>
 #include <string>
+#include <vector>
+
+namespace {
+
+// What the touch-manner calls were asked, through fakes of the seam.
+struct MannerCalls {
+    bool feedbackCallExists = true;
+    std::string lookedUp;
+    std::vector<DWORD> feedbackOff;  // kinds switched off with a FALSE value
+    int otherFeedback = 0;           // calls with anything else
+    std::wstring property;
+    ULONG_PTR propertyValue = 0;
+};
+MannerCalls Manners;
+
+BOOL WINAPI RecordFeedbackSetting(HWND, DWORD kind, DWORD flags, UINT32 size, const void* value)
+{
+    if (flags == 0 && size == sizeof(BOOL) && value && *static_cast<const BOOL*>(value) == FALSE)
+        Manners.feedbackOff.push_back(kind);
+    else
+        ++Manners.otherFeedback;
+    return TRUE;
+}
+
+FARPROC WINAPI LookUpFeedbackSetting(HMODULE module, LPCSTR name)
+{
+    if (module == GetModuleHandleW(L"user32.dll")) Manners.lookedUp = name;
+    if (!Manners.feedbackCallExists) return nullptr;
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(RecordFeedbackSetting));
+}
+
+BOOL WINAPI RecordProperty(HWND, LPCWSTR name, HANDLE value)
+{
+    Manners.property = name;
+    Manners.propertyValue = reinterpret_cast<ULONG_PTR>(value);
+    return TRUE;
+}
+
+bool HasKind(DWORD kind)
+{
+    return std::count(Manners.feedbackOff.begin(), Manners.feedbackOff.end(), kind) == 1;
+}
+
+}  // namespace
 
 TEST_CASE("Windows 7 and later run, Vista and older are refused")
 {
@@ -72,4 +118,32 @@ TEST_CASE("the program's manifest names this build's processor, for itself and t
         CHECK(manifest.compare(at + 22, own.size(), own) == 0);
     }
     CHECK(named == 2);
+}
+
+TEST_CASE("touch manners: contact feedback off where Windows has the call, press-and-hold and "
+          "flicks off always")
+{
+    // SetWindowFeedbackSetting's documented kinds: contact visualization, touch
+    // tap, touch press and hold.
+    const DWORD contacts = 1, tap = 7, pressAndHold = 9;
+    const ULONG_PTR heldAndFlicked = TABLET_DISABLE_PRESSANDHOLD | TABLET_DISABLE_FLICKS;
+    const HWND window = GetDesktopWindow();
+    for (const bool exists : {true, false}) {
+        CAPTURE(exists);
+        Manners = MannerCalls{};
+        Manners.feedbackCallExists = exists;
+        const TouchMannerCalls saved = TouchManners;
+        TouchManners = {LookUpFeedbackSetting, RecordProperty};
+        const bool applied = ApplyTouchManners(window);
+        TouchManners = saved;
+
+        CHECK(applied);
+        CHECK(Manners.lookedUp == "SetWindowFeedbackSetting");
+        CHECK(HasKind(contacts) == exists);
+        CHECK(HasKind(tap) == exists);
+        CHECK(HasKind(pressAndHold) == exists);
+        CHECK(Manners.otherFeedback == 0);
+        CHECK(Manners.property == L"MicrosoftTabletPenServiceProperty");
+        CHECK((Manners.propertyValue & heldAndFlicked) == heldAndFlicked);
+    }
 }
