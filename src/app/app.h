@@ -13,6 +13,9 @@ constexpr UINT WM_SKIPRELEASE = WM_USER + 200;  // posted by Orvex_DLL: end the 
 // The game runs at a higher integrity level than the overlay: tell the user.
 constexpr UINT WM_GAMEINPUTBLOCKED = WM_USER + 2;
 
+// Posted by a second start of the program to the running copy's overlay.
+constexpr UINT WM_ANOTHERSTART = WM_USER + 3;
+
 constexpr int OverlayClientWidth = 340;
 constexpr int OverlayClientHeight = 520;
 constexpr DWORD OverlayStyle = WS_CAPTION;
@@ -105,3 +108,13 @@ void RegisterTaskbarCreated(HWND window);
 LRESULT OnTaskbarCreated();
 // The game runs elevated: the user is told in the tray icon's balloon.
 void OnGameInputBlocked();
+
+// One copy per logon session. False when another copy holds the session's
+// claim; claim keeps the object for this process's lifetime either way.
+bool ClaimFirstCopy(UniqueHandleObject& claim);
+// A second start: tells the running copy's overlay, waiting a few seconds for
+// it to exist.
+void HandOverToFirstCopy(HINSTANCE instance);
+void AllowAnotherStartNotice(HWND window);
+// The overlay comes into view without activation, and the tray icon says why.
+void OnAnotherStart(HWND window);

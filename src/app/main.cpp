@@ -16,6 +16,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
         return 0;
     }
 
+    // A second copy ends before anything, the settings included, is touched.
+    UniqueHandleObject firstCopy;
+    if (!ClaimFirstCopy(firstCopy)) {
+        HandOverToFirstCopy(instance);
+        return 0;
+    }
+
     InitCommonControls();
     LoadAppStrings(instance);
     RegisterMainClass(instance);

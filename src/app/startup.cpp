@@ -92,6 +92,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     InitOverlay(window);
     AddTrayIcon();
     RegisterTaskbarCreated(window);
+    AllowAnotherStartNotice(window);
     RegisterSessionNotices(window);
 
     ShowWindow(window, NonActivatingShowCommand(showCommand));

@@ -186,6 +186,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_GAMEINPUTBLOCKED:
         OnGameInputBlocked();
         return 0;
+    case WM_ANOTHERSTART:
+        OnAnotherStart(window);
+        return 0;
     case WM_TIMER:
         return OnTimer(window, wParam, lParam);
     default:
