@@ -118,3 +118,8 @@ void HandOverToFirstCopy(HINSTANCE instance);
 void AllowAnotherStartNotice(HWND window);
 // The overlay comes into view without activation, and the tray icon says why.
 void OnAnotherStart(HWND window);
+
+// Opens the diagnostic log when the command line ("/log" or "-log", any case)
+// or the registry asks for it.
+void StartDiagnosticLog(const wchar_t* commandLine);
+void StopDiagnosticLog(int exitCode);

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include "render/render.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand)
 {
     OSVERSIONINFOW version = {};
     version.dwOSVersionInfoSize = sizeof(version);
@@ -22,14 +22,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
         HandOverToFirstCopy(instance);
         return 0;
     }
+    StartDiagnosticLog(commandLine);
 
     InitCommonControls();
     LoadAppStrings(instance);
     RegisterMainClass(instance);
-    if (!InitInstance(instance, showCommand)) return 0;
+    if (!InitInstance(instance, showCommand)) {
+        StopDiagnosticLog(0);
+        return 0;
+    }
 
     const HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_ORVEX));
     const int exitCode = RunMessageLoop(accelerators);
     ReleaseDrawingResources();
+    StopDiagnosticLog(exitCode);
     return exitCode;
 }

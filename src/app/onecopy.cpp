@@ -2,6 +2,7 @@
 // session's own namespace (a copy in another logon session has its own); a
 // second start hands over to the first and ends without touching the settings.
 #include "app.h"
+#include "base/log.h"
 
 namespace {
 
@@ -55,4 +56,5 @@ void OnAnotherStart(HWND window)
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     ShowTrayBalloon(AnotherStartTitle, AnotherStartText);
+    LogEvent("another start handed over: overlay shown");
 }

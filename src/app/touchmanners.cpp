@@ -3,6 +3,7 @@
 // finger would become a right-click.
 #include "app.h"
 #include <tpcshrd.h>
+#include "base/log.h"
 
 TouchMannerCalls TouchManners = {::GetProcAddress, ::SetPropW};
 
@@ -44,6 +45,8 @@ bool ApplyTouchManners(HWND window)
         TouchManners.SetPropW(
             window, TabletPenServiceProperty,
             reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(DisabledTabletBehaviour))) != FALSE;
+    LogEvent("touch feedback %s; press-and-hold and flicks %s",
+             setFeedback ? "off" : "left (no call)", set ? "off" : "left (property refused)");
     return set;
 }
 

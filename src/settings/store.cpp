@@ -1,5 +1,6 @@
 // The settings record and its registry store.
 #include "app/handle.h"
+#include "base/log.h"
 #include "registry.h"
 #include "settings.h"
 
@@ -98,8 +99,12 @@ void LoadSettings()
     // The install record is consulted at every start, even when a path is stored.
     ResetToDefaults(Settings);
     UniqueKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+    const LSTATUS opened =
+        RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, key.put());
+    if (opened != ERROR_SUCCESS) {
+        LogEvent("settings key not opened (error %ld): defaults used", static_cast<long>(opened));
         return;
+    }
     ReadBoolValue(key.get(), L"IsAutoMGQExec", Settings.IsAutoMGQExec);
     ReadBoolValue(key.get(), L"IsAutoMGQClose", Settings.IsAutoMGQClose);
     ReadBoolValue(key.get(), L"IsOKCancelChange", Settings.IsOKCancelChange);
@@ -114,13 +119,15 @@ void LoadSettings()
     }
     ReadWindowRecords(key.get(), Settings.WindowRecords);
     Settings.IsModified = false;
+    LogEvent("settings loaded");
 }
 
 void SaveSettings(SettingsRecord& settings)
 {
     UniqueKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        key.put(), nullptr) == ERROR_SUCCESS) {
+    const LSTATUS created = RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, 0,
+                                            KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    if (created == ERROR_SUCCESS) {
         WriteDwordValue(key.get(), L"IsAutoMGQExec", settings.IsAutoMGQExec ? 1 : 0);
         WriteDwordValue(key.get(), L"IsAutoMGQClose", settings.IsAutoMGQClose ? 1 : 0);
         WriteDwordValue(key.get(), L"IsOKCancelChange", settings.IsOKCancelChange ? 1 : 0);
@@ -132,6 +139,9 @@ void SaveSettings(SettingsRecord& settings)
         else
             RegDeleteValueW(key.get(), L"MGQpath");
         WriteWindowRecords(key.get(), settings.WindowRecords);
+        LogEvent("settings saved");
+    } else {
+        LogEvent("settings not saved: key not created (error %ld)", static_cast<long>(created));
     }
     // Cleared even when nothing could be written: the values go out again
     // only after a later change.
