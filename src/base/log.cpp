@@ -74,7 +74,7 @@ void LogEvent(const char* format, ...)
     if (stamp < 0) return;
     // Room for the line end is kept back; a cut text keeps what fitted.
     const size_t room = sizeof(line) - static_cast<size_t>(stamp) - 2;
-    va_list args;
+    va_list args;  // NOLINT(cppcoreguidelines-init-variables): va_start fills it
     va_start(args, format);
     const int text = std::vsnprintf(line + stamp, room, format, args);
     va_end(args);
