@@ -6,32 +6,29 @@
 namespace {
 
 // The touch-manner calls seen through fakes of the seam.
-struct MannerCalls {
-    bool feedbackCallExists = true;
-    std::string lookedUp;
-    DWORD kindsOff = 0;  // bit n: feedback kind n switched off, and nothing else asked
-    std::wstring property;
-    ULONG_PTR propertyValue = 0;
-} Manners;
+bool FeedbackCallExists = true;
+std::string LookedUp;
+DWORD KindsOff = 0;           // bit n: feedback kind n switched off (FALSE, no flags)
+ULONG_PTR PropertyValue = 0;  // of the tablet service's property
 
 BOOL WINAPI RecordFeedbackSetting(HWND, DWORD kind, DWORD flags, UINT32 size, const void* value)
 {
     if (flags == 0 && size == sizeof(BOOL) && *static_cast<const BOOL*>(value) == FALSE)
-        Manners.kindsOff |= 1u << kind;
+        KindsOff |= 1u << kind;
     return TRUE;
 }
 
-FARPROC WINAPI LookUpFeedbackSetting(HMODULE module, LPCSTR name)
+FARPROC WINAPI LookUpFeedbackSetting(HMODULE, LPCSTR name)
 {
-    if (module == GetModuleHandleW(L"user32.dll")) Manners.lookedUp = name;
-    if (!Manners.feedbackCallExists) return nullptr;
+    LookedUp = name;
+    if (!FeedbackCallExists) return nullptr;
     return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(RecordFeedbackSetting));
 }
 
 BOOL WINAPI RecordProperty(HWND, LPCWSTR name, HANDLE value)
 {
-    Manners.property = name;
-    Manners.propertyValue = reinterpret_cast<ULONG_PTR>(value);
+    if (std::wstring(name) == L"MicrosoftTabletPenServiceProperty")
+        PropertyValue = reinterpret_cast<ULONG_PTR>(value);
     return TRUE;
 }
 
@@ -116,20 +113,17 @@ TEST_CASE("touch manners: contact feedback off where Windows has the call, press
     // tap, touch press and hold.
     const DWORD touchKinds = 1u << 1 | 1u << 7 | 1u << 9;
     const ULONG_PTR heldAndFlicked = TABLET_DISABLE_PRESSANDHOLD | TABLET_DISABLE_FLICKS;
-    const HWND window = GetDesktopWindow();
     for (const bool exists : {true, false}) {
         CAPTURE(exists);
-        Manners = MannerCalls{};
-        Manners.feedbackCallExists = exists;
+        FeedbackCallExists = exists;
+        KindsOff = 0;
+        PropertyValue = 0;
         const TouchMannerCalls saved = TouchManners;
         TouchManners = {LookUpFeedbackSetting, RecordProperty};
-        const bool applied = ApplyTouchManners(window);
+        CHECK(ApplyTouchManners(GetDesktopWindow()));
         TouchManners = saved;
-
-        CHECK(applied);
-        CHECK(Manners.lookedUp == "SetWindowFeedbackSetting");
-        CHECK((Manners.kindsOff & touchKinds) == (exists ? touchKinds : 0));
-        CHECK(Manners.property == L"MicrosoftTabletPenServiceProperty");
-        CHECK((Manners.propertyValue & heldAndFlicked) == heldAndFlicked);
+        CHECK(LookedUp == "SetWindowFeedbackSetting");
+        CHECK((KindsOff & touchKinds) == (exists ? touchKinds : 0));
+        CHECK((PropertyValue & heldAndFlicked) == heldAndFlicked);
     }
 }
