@@ -13,6 +13,9 @@ constexpr UINT WM_SKIPRELEASE = WM_USER + 200;  // posted by Orvex_DLL: end the 
 // The game runs at a higher integrity level than the overlay: tell the user.
 constexpr UINT WM_GAMEINPUTBLOCKED = WM_USER + 2;
 
+// Posted by a second start of the program to the running copy's overlay.
+constexpr UINT WM_ANOTHERSTART = WM_USER + 3;
+
 constexpr int OverlayClientWidth = 340;
 constexpr int OverlayClientHeight = 520;
 constexpr DWORD OverlayStyle = WS_CAPTION;
@@ -89,6 +92,22 @@ UniqueMenu BuildTrayMenu();
 void ShowTrayMenu();
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Windows' touch behaviour a pad must not have: contact feedback (Windows 8 and
+// later, looked up at run time) and press-and-hold and flicks (a window property
+// the tablet service reads). Tests swap in recording versions and restore these.
+using SetWindowFeedbackSettingCall = BOOL(WINAPI*)(HWND window, DWORD kind, DWORD flags,
+                                                   UINT32 size, const void* configuration);
+struct TouchMannerCalls {
+    FARPROC(WINAPI* GetProcAddress)(HMODULE module, LPCSTR name);
+    BOOL(WINAPI* SetPropW)(HWND window, LPCWSTR name, HANDLE data);
+};
+extern TouchMannerCalls TouchManners;
+extern const wchar_t TabletPenServiceProperty[];
+// Turns the behaviour off for the window; false when the property could not be
+// set. A system without the feedback call is no failure.
+bool ApplyTouchManners(HWND window);
+void RemoveTouchManners(HWND window);
+
 // The shell's "TaskbarCreated" message, registered at start-up (0 before);
 // when it comes the tray icon is added again.
 extern UINT TaskbarCreatedMessage;
@@ -97,3 +116,18 @@ void RegisterTaskbarCreated(HWND window);
 LRESULT OnTaskbarCreated();
 // The game runs elevated: the user is told in the tray icon's balloon.
 void OnGameInputBlocked();
+
+// One copy per logon session. False when another copy holds the session's
+// claim; claim keeps the object for this process's lifetime either way.
+bool ClaimFirstCopy(UniqueHandleObject& claim);
+// A second start: tells the running copy's overlay, waiting a few seconds for
+// it to exist.
+void HandOverToFirstCopy(HINSTANCE instance);
+void AllowAnotherStartNotice(HWND window);
+// The overlay comes into view without activation, and the tray icon says why.
+void OnAnotherStart(HWND window);
+
+// Opens the diagnostic log when the command line ("/log" or "-log", any case)
+// or the registry asks for it.
+void StartDiagnosticLog(const wchar_t* commandLine);
+void StopDiagnosticLog(int exitCode);

@@ -4,7 +4,7 @@
 #include "input/input.h"
 #include "render/render.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand)
 {
     OSVERSIONINFOW version = {};
     version.dwOSVersionInfoSize = sizeof(version);
@@ -17,6 +17,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
         return 0;
     }
 
+    // A second copy ends before anything, the settings included, is touched.
+    UniqueHandleObject firstCopy;
+    if (!ClaimFirstCopy(firstCopy)) {
+        HandOverToFirstCopy(instance);
+        return 0;
+    }
+    StartDiagnosticLog(commandLine);
     // A run that crashed or was killed with the latch on left Ctrl down.
     ReleaseCtrlOfEarlierRun();
     SetUnhandledExceptionFilter(ReleaseKeysOnCrash);
@@ -24,10 +31,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     InitCommonControls();
     LoadAppStrings(instance);
     RegisterMainClass(instance);
-    if (!InitInstance(instance, showCommand)) return 0;
+    if (!InitInstance(instance, showCommand)) {
+        StopDiagnosticLog(0);
+        return 0;
+    }
 
     const HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_ORVEX));
     const int exitCode = RunMessageLoop(accelerators);
     ReleaseDrawingResources();
+    StopDiagnosticLog(exitCode);
     return exitCode;
 }

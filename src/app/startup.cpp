@@ -91,6 +91,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     InitOverlay(window);
     AddTrayIcon();
     RegisterTaskbarCreated(window);
+    AllowAnotherStartNotice(window);
     RegisterSessionNotices(window);
 
     ShowWindow(window, NonActivatingShowCommand(showCommand));
@@ -105,6 +106,7 @@ bool InitOverlay(HWND window)
     CreateDeviceResources(window);  // a failure is retried by every paint
     PlaceWindows();                 // still hidden: placing does not show it
     SetLayeredWindowAttributes(window, 0, OverlayAlpha(Settings.Transparency), LWA_ALPHA);
+    ApplyTouchManners(window);
     // Without a ready digitizer the overlay is driven by the mouse alone. The
     // registration's result is not looked at: teardown undoes it either way.
     TouchRegistered = IsDigitizerReady(GetSystemMetrics(SM_DIGITIZER));

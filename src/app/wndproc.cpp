@@ -30,6 +30,7 @@ void OnDestroy(HWND window)
         TouchRegistered = false;
         UnregisterTouchWindow(window);
     }
+    RemoveTouchManners(window);
     UnregisterSessionNotices(window);
     PostQuitMessage(0);
 }
@@ -214,6 +215,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnPowerBroadcast(window, wParam);
     case WM_GAMEINPUTBLOCKED:
         OnGameInputBlocked();
+        return 0;
+    case WM_ANOTHERSTART:
+        OnAnotherStart(window);
         return 0;
     case WM_TIMER:
         return OnTimer(window, wParam, lParam);

@@ -3,6 +3,7 @@
 #include "game.h"
 #include <cwchar>
 #include <iterator>
+#include "base/log.h"
 
 const wchar_t GameWindowClass[] = L"MoonGlass_Class";
 HWND CachedGameWindow = nullptr;
@@ -48,6 +49,8 @@ HWND FindGameWindow()
     std::wmemcpy(search.WantedClass, GameWindowClass, std::size(GameWindowClass));
     Discovery.EnumWindows(MatchGameWindow, reinterpret_cast<LPARAM>(&search));
     if (!search.Result) return nullptr;  // a failed search keeps the cache
+    if (search.Result != CachedGameWindow)
+        LogEvent("game window found: %p", static_cast<void*>(search.Result));
     CachedGameWindow = search.Result;
     CheckGameInputReach(search.Result);
     return search.Result;
@@ -58,6 +61,7 @@ HWND GetGameWindow()
     if (CachedGameWindow && IsWindow(CachedGameWindow) && HasGameWindowClass(CachedGameWindow))
         return CachedGameWindow;
     // Gone, or its handle now names another window.
+    if (CachedGameWindow) LogEvent("game window lost: %p", static_cast<void*>(CachedGameWindow));
     CachedGameWindow = nullptr;
     return FindGameWindow();
 }

@@ -4,6 +4,7 @@
 #include "game.h"
 #include "app/app.h"
 #include "app/handle.h"
+#include "base/log.h"
 
 IntegrityCalls ProcessIntegrity = {OpenProcess, OpenProcessToken, GetTokenInformation};
 
@@ -71,7 +72,12 @@ void CheckGameInputReach(HWND game)
     // A window gone already says nothing about the next one.
     if (!GetWindowThreadProcessId(game, &processId) || !processId) return;
     CheckedGameWindow = game;
-    if (!IsGameInputBlocked(OverlayIntegrityLevel(), ProcessIntegrityLevel(processId))) return;
+    const DWORD overlayLevel = OverlayIntegrityLevel();
+    const DWORD gameLevel = ProcessIntegrityLevel(processId);
+    const bool blocked = IsGameInputBlocked(overlayLevel, gameLevel);
+    LogEvent("integrity levels: overlay 0x%lX, game 0x%lX (process %lu): %s", overlayLevel,
+             gameLevel, processId, blocked ? "keys blocked" : "keys can arrive");
+    if (!blocked) return;
     // Posted: at start-up the game is searched for before the tray icon exists.
     if (MainWindow) PostMessageW(MainWindow, WM_GAMEINPUTBLOCKED, 0, 0);
 }

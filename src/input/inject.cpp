@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "game/game.h"
 #include "hooklib.h"
+#include "base/log.h"
 
 KeyOutputCalls KeyOutput = {SendInput, SetForegroundWindow, GetForegroundWindow, Sleep};
 bool SkipLatched = false;
@@ -28,23 +29,36 @@ bool IsGameInFront(HWND game)
 void SendKeyRecord(WORD vk, bool release)
 {
     INPUT record = MakeKeyRecord(vk, release);
-    KeyOutput.SendInput(1, &record, sizeof(INPUT));
+    const UINT sent = KeyOutput.SendInput(1, &record, sizeof(INPUT));
+    const char* const what = release ? "up" : "down";
+    if (sent == 1)
+        LogEvent("key %s vk=0x%02X sent", what, static_cast<unsigned>(vk));
+    else
+        LogEvent("key %s vk=0x%02X refused, SendInput=%u error=%lu", what,
+                 static_cast<unsigned>(vk), sent, GetLastError());
+}
+
+void AskForeground(HWND game)
+{
+    const BOOL granted = KeyOutput.SetForegroundWindow(game);
+    LogEvent("foreground asked for %p: %s", static_cast<void*>(game),
+             granted ? "granted" : "refused");
 }
 
 // A press asks for the foreground only when the game is not already there.
 void BringGameForPress(HWND game)
 {
     if (IsGameInFront(game)) return;
-    KeyOutput.SetForegroundWindow(game);
+    AskForeground(game);
     KeyOutput.Sleep(ForegroundWaitMs);
 }
 
 // A release always asks once, then asks again and waits if that was not enough.
 void BringGameForRelease(HWND game)
 {
-    KeyOutput.SetForegroundWindow(game);
+    AskForeground(game);
     if (IsGameInFront(game)) return;
-    KeyOutput.SetForegroundWindow(game);
+    AskForeground(game);
     KeyOutput.Sleep(ForegroundWaitMs);
 }
 
@@ -91,7 +105,8 @@ bool SetSkipLatch()
     MarkLatchHeld();
     SkipLatched = true;
     LatchSkipElements();
-    SetSkipLockHook(MainWindow, CachedGameWindow);
+    const int installed = SetSkipLockHook(MainWindow, CachedGameWindow);
+    LogEvent("skip hooks installed: %s", installed ? "yes" : "not both");
     return true;
 }
 
@@ -101,7 +116,8 @@ bool ReleaseSkipLatch()
     SendKeyRecord(VK_CONTROL, true);
     ClearLatchMark();
     SkipLatched = false;
-    UnsetSkipLockHook();
+    const int removed = UnsetSkipLockHook();
+    LogEvent("skip hooks removed: %s", removed ? "yes" : "one stays");
     UnlatchSkipElements();
     return true;
 }

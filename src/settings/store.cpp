@@ -1,6 +1,7 @@
 // The settings record and its registry store.
 #include <utility>
 #include "app/handle.h"
+#include "base/log.h"
 #include "registry.h"
 #include "settings.h"
 
@@ -99,8 +100,12 @@ void LoadSettings()
     // The install record is consulted at every start, even when a path is stored.
     ResetToDefaults(Settings);
     UniqueKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+    const LSTATUS opened =
+        RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, key.put());
+    if (opened != ERROR_SUCCESS) {
+        LogEvent("settings key not opened (error %ld): defaults used", static_cast<long>(opened));
         return;
+    }
     ReadBoolValue(key.get(), L"IsAutoMGQExec", Settings.IsAutoMGQExec);
     ReadBoolValue(key.get(), L"IsAutoMGQClose", Settings.IsAutoMGQClose);
     ReadBoolValue(key.get(), L"IsOKCancelChange", Settings.IsOKCancelChange);
@@ -115,14 +120,18 @@ void LoadSettings()
     }
     ReadWindowRecords(key.get(), Settings.WindowRecords);
     Settings.IsModified = false;
+    LogEvent("settings loaded");
 }
 
 bool SaveSettings(SettingsRecord& settings)
 {
     UniqueKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
+    const LSTATUS created = RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, 0,
+                                            KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    if (created != ERROR_SUCCESS) {
+        LogEvent("settings not saved: key not created (error %ld)", static_cast<long>(created));
         return false;
+    }
     // Every number, also those at their defaults, in the stored order.
     const std::pair<const wchar_t*, int32_t> numbers[] = {
         {L"IsAutoMGQExec", settings.IsAutoMGQExec ? 1 : 0},
@@ -145,5 +154,7 @@ bool SaveSettings(SettingsRecord& settings)
     // Only a complete save clears the flag: what was not written goes out again
     // at the next save instead of being lost at the next start.
     if (written) settings.IsModified = false;
+    LogEvent(written ? "settings saved"
+                     : "settings not saved in full: a value could not be written");
     return written;
 }

@@ -1,6 +1,38 @@
 #include <doctest/doctest.h>
 #include "app/app.h"
+#include <tpcshrd.h>
 #include <string>
+
+namespace {
+
+// The touch-manner calls seen through fakes of the seam.
+bool FeedbackCallExists = true;
+std::string LookedUp;
+DWORD KindsOff = 0;           // bit n: feedback kind n switched off (FALSE, no flags)
+ULONG_PTR PropertyValue = 0;  // of the tablet service's property
+
+BOOL WINAPI RecordFeedbackSetting(HWND, DWORD kind, DWORD flags, UINT32 size, const void* value)
+{
+    if (flags == 0 && size == sizeof(BOOL) && *static_cast<const BOOL*>(value) == FALSE)
+        KindsOff |= 1u << kind;
+    return TRUE;
+}
+
+FARPROC WINAPI LookUpFeedbackSetting(HMODULE, LPCSTR name)
+{
+    LookedUp = name;
+    if (!FeedbackCallExists) return nullptr;
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(RecordFeedbackSetting));
+}
+
+BOOL WINAPI RecordProperty(HWND, LPCWSTR name, HANDLE value)
+{
+    if (std::wstring(name) == L"MicrosoftTabletPenServiceProperty")
+        PropertyValue = reinterpret_cast<ULONG_PTR>(value);
+    return TRUE;
+}
+
+}  // namespace
 
 TEST_CASE("Windows 7 and later run, Vista and older are refused")
 {
@@ -98,4 +130,26 @@ TEST_CASE("the program's manifest names this build's processor, for itself and t
         CHECK(manifest.compare(at + 22, own.size(), own) == 0);
     }
     CHECK(named == 2);
+}
+
+TEST_CASE("touch manners: contact feedback off where Windows has the call, press-and-hold and "
+          "flicks off always")
+{
+    // SetWindowFeedbackSetting's documented kinds 1, 7 and 9: contact visualization, touch
+    // tap, touch press and hold.
+    const DWORD touchKinds = 1u << 1 | 1u << 7 | 1u << 9;
+    const ULONG_PTR heldAndFlicked = TABLET_DISABLE_PRESSANDHOLD | TABLET_DISABLE_FLICKS;
+    for (const bool exists : {true, false}) {
+        CAPTURE(exists);
+        FeedbackCallExists = exists;
+        KindsOff = 0;
+        PropertyValue = 0;
+        const TouchMannerCalls saved = TouchManners;
+        TouchManners = {LookUpFeedbackSetting, RecordProperty};
+        CHECK(ApplyTouchManners(GetDesktopWindow()));
+        TouchManners = saved;
+        CHECK(LookedUp == "SetWindowFeedbackSetting");
+        CHECK((KindsOff & touchKinds) == (exists ? touchKinds : 0));
+        CHECK((PropertyValue & heldAndFlicked) == heldAndFlicked);
+    }
 }

@@ -83,3 +83,16 @@ TEST_CASE("the shell's TaskbarCreated message adds the tray icon again, nothing 
         CHECK(data.hIcon == AppIcon);
     }
 }
+
+TEST_CASE(
+    "a second start's notice shows the hidden overlay in front, not activated, with a balloon")
+{
+    TaskbarScope scope;
+    REQUIRE(scope.window);
+    REQUIRE_FALSE(IsWindowVisible(scope.window));
+    CHECK(MainWndProc(scope.window, WM_ANOTHERSTART, 0, 0) == 0);
+    CHECK(IsWindowVisible(scope.window));
+    CHECK((GetWindowLongW(scope.window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+    CHECK(GetForegroundWindow() != scope.window);
+    CHECK(scope.tray.CountBalloons() == 1);
+}

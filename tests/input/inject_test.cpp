@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 #include "app/app.h"
+#include "base/log.h"
 #include "game/game.h"
 #include "input/input.h"
 #include "recording.h"
@@ -18,7 +19,8 @@ namespace {
 struct FakeDesktop {
     HWND foreground = nullptr;
     bool setWorks = true;
-    HWND game = nullptr;  // named "game" in the log
+    bool sendRefused = false;  // SendInput inserts nothing, as for input the system blocks
+    HWND game = nullptr;       // named "game" in the log
     std::vector<std::string> log;
 };
 FakeDesktop Desk;
@@ -38,7 +40,9 @@ UINT WINAPI FakeSendInput(UINT count, LPINPUT inputs, int size)
     }
     const KEYBDINPUT& key = inputs[0].ki;
     Desk.log.push_back("send " + Hex(key.wVk) + "/" + Hex(key.dwFlags));
-    return 1;
+    if (!Desk.sendRefused) return 1;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
 }
 
 BOOL WINAPI FakeSetForegroundWindow(HWND window)
@@ -391,4 +395,22 @@ TEST_CASE("TapCtrlKey sends a Ctrl press and release and nothing else, game or n
         CHECK(Joined(Desk.log) == "send 11/0 send 11/2");
     }
     RemoveGameWindows();
+}
+
+TEST_CASE("the diagnostic log names each key sent, and for a refused one the system's error")
+{
+    const std::wstring path = TempFilePath(L"inject-diagnostics");
+    REQUIRE(OpenDiagnosticLog(path.c_str(), DiagnosticLogLimit));
+    {
+        FakeKeyOutput fake;
+        TapCtrlKey();
+        Desk.sendRefused = true;
+        TapCtrlKey();
+    }
+    CloseDiagnosticLog();
+    std::string errors;  // per line naming Ctrl: 1 with the error, 0 without
+    for (const std::string& line : ReadGameLog(path))
+        if (line.find("vk=0x11") != std::string::npos)
+            errors += line.find("error=5") != std::string::npos ? "1" : "0";
+    CHECK(errors == "0011");
 }

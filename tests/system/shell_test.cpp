@@ -52,3 +52,29 @@ TEST_CASE("the overlay window is a captioned, layered, never-activated 340 x 520
         CHECK(code == 0);
     }
 }
+
+TEST_CASE(
+    "a second start beside a running copy ends with 0 and leaves one overlay and one tray icon")
+{
+    DeleteOrvexSettings();
+    ChildProcess first, second;
+    const HWND overlay = StartOrvex(first);
+    REQUIRE(overlay);
+    REQUIRE(WaitUntil([&] { return TrayIconPresent(overlay, 1); }));
+    // Out of view: the second start must bring it back, without activating it.
+    ShowWindow(overlay, SW_HIDE);
+    REQUIRE(CountTopWindows(L"ORVEX") == 0);
+
+    REQUIRE(second.Start(L"\"" + BinDir() + L"\\Orvex.exe\""));
+    DWORD code = 1234;
+    CHECK(second.WaitExit(10000, &code));
+    CHECK(code == 0);
+    CHECK(WaitUntil([&] { return IsWindowVisible(overlay) != FALSE; }));
+    CHECK(CountTopWindows(L"ORVEX") == 1);
+    CHECK(GetForegroundWindow() != overlay);
+    CHECK(TrayIconPresent(overlay, 1));
+    CHECK_FALSE(OrvexKeyExists(L""));  // neither copy wrote settings
+
+    PostMessageW(overlay, WM_CLOSE, 0, 0);
+    CHECK(first.WaitExit(5000));
+}

@@ -1,0 +1,60 @@
+// One copy per logon session. The first copy holds a named object in the
+// session's own namespace (a copy in another logon session has its own); a
+// second start hands over to the first and ends without touching the settings.
+#include "app.h"
+#include "base/log.h"
+
+namespace {
+
+const wchar_t FirstCopyObjectName[] = L"Local\\Lumenkey Works Orvex";
+
+// The first copy may have its object but not yet its window.
+constexpr int FirstCopySearches = 50;
+constexpr DWORD FirstCopySearchWaitMs = 100;
+
+const wchar_t AnotherStartTitle[] = L"Orvexは起動しています";
+const wchar_t AnotherStartText[] =
+    L"Orvexはすでに起動しています。タッチパッドはこの画面に出ているものをお使いください。";
+static_assert(sizeof(AnotherStartTitle) <= sizeof(NOTIFYICONDATAW::szInfoTitle), "title fits");
+static_assert(sizeof(AnotherStartText) <= sizeof(NOTIFYICONDATAW::szInfo), "text fits");
+
+}  // namespace
+
+bool ClaimFirstCopy(UniqueHandleObject& claim)
+{
+    const HANDLE object = CreateMutexW(nullptr, FALSE, FirstCopyObjectName);
+    const DWORD error = GetLastError();
+    claim.reset(object);
+    // A copy started as administrator holds an object this one may not open.
+    if (!object) return error != ERROR_ACCESS_DENIED;
+    return error != ERROR_ALREADY_EXISTS;
+}
+
+void HandOverToFirstCopy(HINSTANCE instance)
+{
+    wchar_t className[100] = L"";
+    if (!LoadStringW(instance, IDC_ORVEX, className, 100)) return;
+    for (int search = 0; search < FirstCopySearches; ++search) {
+        if (const HWND overlay = FindWindowW(className, nullptr)) {
+            PostMessageW(overlay, WM_ANOTHERSTART, 0, 0);
+            return;
+        }
+        Sleep(FirstCopySearchWaitMs);
+    }
+}
+
+// Started as administrator (as an elevated game needs) the overlay would not
+// hear a second start at the normal level without this.
+void AllowAnotherStartNotice(HWND window)
+{
+    ChangeWindowMessageFilterEx(window, WM_ANOTHERSTART, MSGFLT_ALLOW, nullptr);
+}
+
+void OnAnotherStart(HWND window)
+{
+    if (IsIconic(window)) ShowWindow(window, SW_SHOWNOACTIVATE);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ShowTrayBalloon(AnotherStartTitle, AnotherStartText);
+    LogEvent("another start handed over: overlay shown");
+}
