@@ -3,6 +3,7 @@
 #include <doctest/doctest.h>
 #include <algorithm>
 #include <cstddef>
+#include <set>
 #include <string>
 #include <vector>
 #include "padinput.h"
@@ -79,21 +80,25 @@ TEST_CASE("a button pressed on the game, dragged over ○ and let go on the game
     REQUIRE(StartGameAndOrvex(scene, L"dragin"));
     const POINT onGame = ClientToScreenPoint(scene.gameWindow, 40, 40);
     const POINT circle = CentreOnScreen(scene.overlay, KeyElements[4].rect);
-    const auto gameHolds = [&](const char* line) {
-        const std::vector<std::string> keys = ReadGameKeys(scene.log);
-        return !keys.empty() && keys.back() == line;
+    // The keys the game holds, from its log; the drag may cross another button on its way.
+    const auto held = [&] {
+        std::set<std::string> keys;
+        for (const std::string& line : ReadGameKeys(scene.log)) {
+            if (line.rfind("KEYDOWN ", 0) == 0) keys.insert(line.substr(8));
+            if (line.rfind("KEYUP ", 0) == 0) keys.erase(line.substr(6));
+        }
+        return keys;
     };
 
     MouseButtonAt(onGame.x, onGame.y, MOUSEEVENTF_LEFTDOWN);
     REQUIRE(SettleMouseAt(circle));
-    CHECK(WaitUntil([&] { return gameHolds("KEYDOWN 0x5A"); }, 3000));
+    CHECK(WaitUntil([&] { return held() == std::set<std::string>{"0x5A"}; }, 3000));
     MouseButtonAt(onGame.x, onGame.y, MOUSEEVENTF_LEFTUP);
     // Where the overlay's capture brings it the release (Windows), Z goes up
     // at once; under Wine, which routes by the capture only for the thread in
     // front, the next move over the pad with the button up lets it go.
     REQUIRE(SettleMouseAt(ClientToScreenPoint(scene.overlay, 170, 500)));
-    CHECK(WaitUntil([&] { return gameHolds("KEYUP 0x5A"); }, 3000));
-    CHECK(JoinWords(ReadGameKeys(scene.log)) == "KEYDOWN 0x5A KEYUP 0x5A");
+    CHECK(WaitUntil([&] { return held().empty(); }, 3000));
 }
 
 TEST_CASE("the size button \"サイズ調整\" puts a displaced game window back in its place")
