@@ -51,10 +51,7 @@ double SlideFrameRate(HWND window, int messagesPerSecond)
 
 void BenchSlide(const BenchOptions&, std::vector<BenchRow>& rows)
 {
-    const HDC screen = GetDC(nullptr);
-    const int hertz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
-    if (screen) ReleaseDC(nullptr, screen);
-    const double displayRate = 1000.0 / FramePeriodForRate(hertz);
+    const double displayRate = 1000.0 / DisplayFramePeriod();
 
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);

@@ -10,6 +10,7 @@ namespace {
 
 // The window whose frame timer runs; null while no frame is requested.
 HWND FrameWindow = nullptr;
+DWORD FramePeriod = 16;  // ms; the display's refresh period as last read
 
 // The pad at rest, drawn once for the current target, DPI and geometries.
 ComPtr<ID2D1BitmapRenderTarget> StillLayer;
@@ -49,8 +50,11 @@ bool IsMarked(const PadElement& element)
 
 }  // namespace
 
-DWORD FramePeriodForRate(int hertz)
+DWORD DisplayFramePeriod()
 {
+    const HDC screen = GetDC(nullptr);
+    const int hertz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
     if (hertz <= 1) return 16;  // 0 and 1 stand for the hardware's default rate
     return hertz >= 1000 ? 1 : static_cast<DWORD>(1000 / hertz);
 }
@@ -58,10 +62,7 @@ DWORD FramePeriodForRate(int hertz)
 void RequestPadFrame(HWND window)
 {
     if (!window || window == FrameWindow) return;
-    const HDC screen = GetDC(nullptr);
-    const int hertz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
-    if (screen) ReleaseDC(nullptr, screen);
-    if (SetTimer(window, PadFrameTimer, FramePeriodForRate(hertz), nullptr))
+    if (SetTimer(window, PadFrameTimer, FramePeriod, nullptr))
         FrameWindow = window;
     else
         InvalidateRect(window, nullptr, FALSE);  // no timer: an ordinary repaint still shows it
@@ -76,7 +77,10 @@ HRESULT PaintRequestedFrame(HWND window)
 {
     KillTimer(window, PadFrameTimer);
     if (window == FrameWindow) FrameWindow = nullptr;
-    return PaintPadFrame(window);
+    const HRESULT hr = PaintPadFrame(window);
+    // Read here, after the frame, so that the input path asks the display nothing.
+    FramePeriod = DisplayFramePeriod();
+    return hr;
 }
 
 HRESULT PaintPadFrame(HWND window)

@@ -64,8 +64,8 @@ void DrawPadElement(ID2D1RenderTarget* target, const PadElement& element, ID2D1B
 // render target and is rebuilt when the target, its size, the DPI or the
 // geometries change. WM_PAINT still repaints everything.
 constexpr UINT_PTR PadFrameTimer = 2;
-// The display's refresh period for a rate in hertz; 16 ms when unknown (0 or 1).
-DWORD FramePeriodForRate(int hertz);
+// The display's refresh period in ms; 16 when the display does not say.
+DWORD DisplayFramePeriod();
 void RequestPadFrame(HWND window);
 bool IsPadFramePending();
 // The timer's end: one frame, drawn now.
