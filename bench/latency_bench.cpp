@@ -1,8 +1,12 @@
 // Input-to-key latency: a real left-button press on "○" of the running
 // overlay, timed to the moment the stand-in game receives Z's key-down, beside
 // Z injected straight into the game. Both ends stamp QueryPerformanceCounter.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
+#include "app/handle.h"
+#include "base/log.h"
 #include "bench.h"
 #include "harness.h"
 #include "input/input.h"
@@ -84,6 +88,115 @@ double TimeKeyOutput(GameLogFollower& log)
     return sent && arrived && released ? ms : -1;
 }
 
+enum class RoundKind { Overlay, MouseHop, KeyOutput };
+
+// One round of presses of one kind, each followed by Z injected straight into
+// the game, so that a slow spell of the machine hits both alike.
+struct Round {
+    std::vector<double> Measured;
+    std::vector<double> Straight;
+    int Lost = 0;
+};
+
+struct RoundPlaces {
+    POINT Centre;  // of "○"
+    POINT OnGame;  // an uncovered point of the game's window
+};
+
+Round RunRound(RoundKind kind, GameLogFollower& log, const RoundPlaces& at, int presses,
+               std::mt19937& random)
+{
+    // The overlay draws a frame after each press and each release: the next
+    // press comes once that is surely over, as from rest.
+    std::uniform_int_distribution<int> afterOverlay(150, 200), afterOther(10, 20);
+    Round round;
+    for (int i = 0; i < WarmUpPresses + presses; ++i) {
+        const int side = i % 2 ? Sidestep : -Sidestep;
+        double measured = -1;
+        if (kind == RoundKind::Overlay) {
+            const POINT onCircle = {at.Centre.x + side, at.Centre.y};
+            // Not timed: Wine reads the cursor back from the X pointer, which
+            // injected moves leave behind.
+            PlaceCursor(onCircle);
+            measured = TimePress(log, true, onCircle);
+            Sleep(afterOverlay(random));
+        } else if (kind == RoundKind::MouseHop) {
+            const POINT onTarget = {at.OnGame.x + side, at.OnGame.y};
+            PlaceCursor(onTarget);
+            measured = TimeMouseHop(log, onTarget);
+            // From rest, as the overlay's presses: a process woken after a
+            // longer idle spell is slower to answer.
+            Sleep(afterOverlay(random));
+        } else {
+            measured = TimeKeyOutput(log);
+            Sleep(afterOther(random));
+        }
+        const double direct = TimePress(log, false, at.Centre);
+        Sleep(afterOther(random));
+        if (measured < 0 || direct < 0) {
+            ++round.Lost;
+            Sleep(600);  // whatever was half done settles; no double click follows
+            continue;
+        }
+        if (i < WarmUpPresses) continue;
+        round.Measured.push_back(measured);
+        round.Straight.push_back(direct);
+    }
+    return round;
+}
+
+// Milliseconds one request to Wine's server takes from this process
+// (GetForegroundWindow asks it once), for taking the overlay's share apart.
+std::vector<double> TimeServerRequests(int count)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < count; ++i) {
+        const int64_t start = NowTicks();
+        GetForegroundWindow();
+        samples.push_back(static_cast<double>(NowTicks() - start) / TicksPerMs());
+    }
+    return samples;
+}
+
+// Ends the overlay and starts it again with arguments, the game kept and put
+// back in front; false when the new overlay did not come up.
+bool RestartOverlay(RunningPair& pair, const wchar_t* arguments)
+{
+    PostMessageW(pair.Overlay, WM_CLOSE, 0, 0);
+    if (!pair.Orvex.WaitExit(5000)) pair.Orvex.Kill();
+    if (!pair.Orvex.Start(L"\"" + BinDir() + L"\\Orvex.exe\" " + arguments)) return false;
+    pair.Overlay = WaitForTopWindow(L"ORVEX", pair.Orvex.Id());
+    if (!pair.Overlay) return false;
+    const HWND game = pair.GameWindow;
+    if (GetForegroundWindow() != game) SetForegroundWindow(game);
+    return WaitUntil([game] { return GetForegroundWindow() == game; }, 3000);
+}
+
+// Lines of the diagnostic log that record a Z press sent.
+int CountLoggedPresses(const std::wstring& path)
+{
+    std::string text;
+    const UniqueHandleObject file(CreateFileW(path.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) return 0;
+    char buffer[8192];
+    DWORD read = 0;
+    while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    int count = 0;
+    const std::string line = "key down vk=0x5A sent";
+    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+        ++count;
+    return count;
+}
+
+std::vector<double> Joined(std::vector<double> first, const std::vector<double>& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 }  // namespace
 
 void BenchLatency(const BenchOptions& options, std::vector<BenchRow>& rows)
@@ -110,58 +223,40 @@ void BenchLatency(const BenchOptions& options, std::vector<BenchRow>& rows)
         return;
     }
     GameLogFollower log(pair.LogPath);
-    const POINT centre = ClientToScreenPoint(pair.Overlay, CircleCentre.x, CircleCentre.y);
-    PlaceCursor(centre);
+    RoundPlaces at = {ClientToScreenPoint(pair.Overlay, CircleCentre.x, CircleCentre.y), onGame};
+    PlaceCursor(at.Centre);
     std::mt19937 random(options.Seed);
-    // The overlay repaints after each press and each release (a few tens of ms
-    // under Wine): the next press comes once that is surely over, as from rest.
-    std::uniform_int_distribution<int> afterOverlay(150, 200), afterOther(10, 20);
-    std::vector<double> overlay, mouse, sending;
-    std::vector<double> straight[3];  // the straight presses beside each round
-    int lost = 0;
-    // Three rounds, each kind in turns with straight presses, so that a slow
-    // spell of the machine hits both alike.
-    for (int round = 0; round < 3; ++round) {
-        for (int i = 0; i < WarmUpPresses + options.Presses; ++i) {
-            const int side = i % 2 ? Sidestep : -Sidestep;
-            double measured = -1;
-            if (round == 0) {
-                const POINT onCircle = {centre.x + side, centre.y};
-                // Not timed: Wine reads the cursor back from the X pointer,
-                // which injected moves leave behind.
-                PlaceCursor(onCircle);
-                measured = TimePress(log, true, onCircle);
-                Sleep(afterOverlay(random));
-            } else if (round == 1) {
-                const POINT onTarget = {onGame.x + side, onGame.y};
-                PlaceCursor(onTarget);
-                measured = TimeMouseHop(log, onTarget);
-                // From rest, as the overlay's presses: a process woken after a
-                // longer idle spell is slower to answer.
-                Sleep(afterOverlay(random));
-            } else {
-                measured = TimeKeyOutput(log);
-                Sleep(afterOther(random));
-            }
-            const double direct = TimePress(log, false, centre);
-            Sleep(afterOther(random));
-            if (measured < 0 || direct < 0) {
-                ++lost;
-                Sleep(600);  // whatever was half done settles; no double click follows
-                continue;
-            }
-            if (i < WarmUpPresses) continue;
-            (round == 0 ? overlay : round == 1 ? mouse : sending).push_back(measured);
-            straight[round].push_back(direct);
-        }
+    const Round overlayRound = RunRound(RoundKind::Overlay, log, at, options.Presses, random);
+    const Round mouseRound = RunRound(RoundKind::MouseHop, log, at, options.Presses, random);
+    const Round outputRound = RunRound(RoundKind::KeyOutput, log, at, options.Presses, random);
+    const std::vector<double> requests = TimeServerRequests(options.Presses);
+    // The diagnostic log's cost: the overlay's presses with the log on, between
+    // two rounds with it off, whose difference is the run's noise.
+    const std::wstring logPath = DefaultDiagnosticLogPath();
+    DeleteFileW(logPath.c_str());
+    Round loggedRound, unloggedRound;
+    if (RestartOverlay(pair, L"/log")) {
+        at.Centre = ClientToScreenPoint(pair.Overlay, CircleCentre.x, CircleCentre.y);
+        loggedRound = RunRound(RoundKind::Overlay, log, at, options.Presses, random);
     }
+    const int loggedPresses = CountLoggedPresses(logPath);
+    if (RestartOverlay(pair, L"")) {
+        at.Centre = ClientToScreenPoint(pair.Overlay, CircleCentre.x, CircleCentre.y);
+        unloggedRound = RunRound(RoundKind::Overlay, log, at, options.Presses, random);
+    }
+    const std::vector<double>& overlay = overlayRound.Measured;
+    const std::vector<double>& mouse = mouseRound.Measured;
+    const std::vector<double>& sending = outputRound.Measured;
+    const std::vector<double>* straight[] = {&overlayRound.Straight, &mouseRound.Straight,
+                                             &outputRound.Straight};
+    const int lost = overlayRound.Lost + mouseRound.Lost + outputRound.Lost;
     StopPair(pair);
 
     row.Figure = Summarize(overlay);
-    row.Baseline = Summarize(straight[0]);
+    row.Baseline = Summarize(*straight[0]);
     row.Measured = !overlay.empty();
     hop.Figure = Summarize(mouse);
-    hop.Baseline = Summarize(straight[1]);
+    hop.Baseline = Summarize(*straight[1]);
     hop.Measured = !mouse.empty();
     // The relay's floor: one mouse hop and one key hop, with nothing done between.
     const double floor = hop.Figure.Median + row.Baseline.Median;
@@ -178,7 +273,7 @@ void BenchLatency(const BenchOptions& options, std::vector<BenchRow>& rows)
     hop.Note = "the relay's first hop on its own: the same kind of press, to the game's "
                "window (another process, in front), which stamps its arrival";
     output.Figure = Summarize(sending);
-    output.Baseline = Summarize(straight[2]);
+    output.Baseline = Summarize(*straight[2]);
     output.Measured = !sending.empty();
     output.Note =
         "the same code and calls as the overlay's, run by the benchmark with the game in front; "
@@ -194,9 +289,47 @@ void BenchLatency(const BenchOptions& options, std::vector<BenchRow>& rows)
     ownShare.Figure.Count = row.Figure.Count;
     ownShare.Figure.Median = own;
     ownShare.Figure.P99 = row.Figure.P99 - hop.Figure.P99 - row.Baseline.P99;
-    ownShare.Note = "from the two rows above and the straight presses beside the overlay's";
+    BenchRow request = hop;
+    request.Name = "one request to Wine's server (GetForegroundWindow)";
+    request.Figure = Summarize(requests);
+    request.Baseline = row.Baseline;
+    request.Measured = !requests.empty();
+    request.Note = "the unit the overlay's own share is counted in: every window-manager call "
+                   "the overlay makes between the press and the key is one request";
+    char inRequests[200];
+    std::snprintf(inRequests, sizeof(inRequests),
+                  "from the two rows above and the straight presses beside the overlay's; "
+                  "%.1f requests to Wine's server at this run's median request",
+                  own / std::max(request.Figure.Median, 1e-6));
+    ownShare.Note = inRequests;
+
+    // With the log on the overlay writes a line per key; the allowance is the
+    // difference between the two rounds with it off.
+    BenchRow logged;
+    logged.Name = "input-to-key latency with the diagnostic log on";
+    logged.Unit = "ms";
+    logged.BaselineName = "the same presses, log off";
+    logged.Figure = Summarize(loggedRound.Measured);
+    const double noise = std::fabs(Summarize(overlay).Median -
+                                   Summarize(unloggedRound.Measured).Median);
+    logged.Baseline = Summarize(Joined(overlay, unloggedRound.Measured));
+    logged.Slack = std::max(noise, 0.001);
+    const size_t loggedCount = loggedRound.Measured.size();
+    logged.Measured = loggedCount > 0 && !unloggedRound.Measured.empty() &&
+                      loggedPresses >= static_cast<int>(loggedCount);
+    char logNote[300];
+    std::snprintf(logNote, sizeof(logNote),
+                  "%zu presses with the log on, between a round with it off before and one "
+                  "after (%zu presses); the two log-off medians differ by %.3f ms, the run's "
+                  "noise and the allowance; the log holds %d Z presses",
+                  loggedCount, unloggedRound.Measured.size(), noise, loggedPresses);
+    logged.Note = logNote;
+    if (loggedCount > 0 && loggedPresses < static_cast<int>(loggedCount))
+        logged.Note += " (fewer than were sent: the log did not record them)";
     rows.push_back(row);
     rows.push_back(ownShare);
     rows.push_back(hop);
     rows.push_back(output);
+    rows.push_back(request);
+    rows.push_back(logged);
 }

@@ -29,6 +29,29 @@ bool HasGameWindowClass(HWND window)
     return std::wcscmp(className, GameWindowClass) == 0;
 }
 
+struct WindowOwner {
+    DWORD ThreadId;
+    DWORD ProcessId;
+    bool operator==(const WindowOwner& other) const
+    {
+        return ThreadId && ThreadId == other.ThreadId && ProcessId == other.ProcessId;
+    }
+};
+
+WindowOwner ReadWindowOwner(HWND window)
+{
+    WindowOwner owner = {};
+    owner.ThreadId = GetWindowThreadProcessId(window, &owner.ProcessId);
+    return owner;
+}
+
+// The game's window as last confirmed by its class, with its owner then.
+struct ConfirmedWindow {
+    HWND Window;
+    WindowOwner Owner;
+};
+ConfirmedWindow ConfirmedGame = {};
+
 BOOL CALLBACK MatchGameWindow(HWND window, LPARAM param)
 {
     auto* search = reinterpret_cast<GameWindowSearch*>(param);
@@ -52,14 +75,24 @@ HWND FindGameWindow()
     if (search.Result != CachedGameWindow)
         LogEvent("game window found: %p", static_cast<void*>(search.Result));
     CachedGameWindow = search.Result;
+    ConfirmedGame = {search.Result, ReadWindowOwner(search.Result)};
     CheckGameInputReach(search.Result);
     return search.Result;
 }
 
 HWND GetGameWindow()
 {
-    if (CachedGameWindow && IsWindow(CachedGameWindow) && HasGameWindowClass(CachedGameWindow))
+    // Every press asks for the game's window. Its owning thread and process, noted when
+    // the class last matched, tell in one request to the window manager that the handle
+    // still names that window (a destroyed window has no owner, a reused handle another
+    // one); the class check takes two more.
+    if (CachedGameWindow && CachedGameWindow == ConfirmedGame.Window &&
+        ReadWindowOwner(CachedGameWindow) == ConfirmedGame.Owner)
         return CachedGameWindow;
+    if (CachedGameWindow && IsWindow(CachedGameWindow) && HasGameWindowClass(CachedGameWindow)) {
+        ConfirmedGame = {CachedGameWindow, ReadWindowOwner(CachedGameWindow)};
+        return CachedGameWindow;
+    }
     // Gone, or its handle now names another window.
     if (CachedGameWindow) LogEvent("game window lost: %p", static_cast<void*>(CachedGameWindow));
     CachedGameWindow = nullptr;

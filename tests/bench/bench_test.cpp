@@ -167,6 +167,7 @@ TEST_CASE("every benchmark runs once with a tiny count")
         {"input-to-key latency", 3, true},
         {"one mouse hop", 3, true},
         {"the overlay's key output", 3, true},
+        {"input-to-key latency with the diagnostic log on", 3, true},
     };
     for (const Expected& e : expected) {
         CAPTURE(e.name);

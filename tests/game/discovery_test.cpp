@@ -82,6 +82,7 @@ TEST_CASE("the cache outlives the game until a validated access")
     REQUIRE(game);
     const HWND handle = game.get();
     REQUIRE(FindGameWindow() == handle);
+    REQUIRE(GetGameWindow() == handle);
 
     game.reset();
     REQUIRE_FALSE(IsWindow(handle));
