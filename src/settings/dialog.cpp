@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cwchar>
 #include <memory>
-#include "app/app.h"
+#include "base/overlay.h"
+#include "resource.h"
 #include "game/game.h"
 
 FileDialogCalls FileDialog = {GetOpenFileNameW};

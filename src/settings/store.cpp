@@ -1,6 +1,6 @@
 // The settings record and its registry store.
 #include <utility>
-#include "app/handle.h"
+#include "base/handle.h"
 #include "base/log.h"
 #include "registry.h"
 #include "settings.h"
