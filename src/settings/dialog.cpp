@@ -25,9 +25,9 @@ struct NumberSetting {
     int32_t SettingsRecord::*Field;
 };
 constexpr NumberSetting NumberSettings[] = {
-    {IDC_SETTINGS_TRANSPARENCY, IDC_SETTINGS_TRANSPARENCYBAR, 90, 5, 5,
+    {IDC_SETTINGS_TRANSPARENCY, IDC_SETTINGS_TRANSPARENCYBAR, MaxTransparency, 5, 5,
      &SettingsRecord::Transparency},
-    {IDC_SETTINGS_SENSITIVITY, IDC_SETTINGS_SENSITIVITYBAR, 10, 1, 1,
+    {IDC_SETTINGS_SENSITIVITY, IDC_SETTINGS_SENSITIVITYBAR, MaxCrossPressSensitivity, 1, 1,
      &SettingsRecord::CrossPressSensitivity},
 };
 
