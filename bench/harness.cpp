@@ -3,7 +3,7 @@
 #include <winternl.h>
 #include <cstring>
 #include <cstdlib>
-#include "app/handle.h"
+#include "base/handle.h"
 
 namespace {
 

@@ -1,32 +1,19 @@
-// Application shell: start-up, the overlay window, its window procedure,
-// private messages, tray icon, popup menu and About box.
+// Application shell: start-up, the overlay window and its window procedure,
+// tray icon, popup menu and About box.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
-#include "app/handle.h"
+#include "base/handle.h"
+#include "base/messages.h"
+#include "base/overlay.h"
 #include "resource.h"
 
-// Private messages to MainWindow.
-constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;     // the tray icon's callback
-constexpr UINT WM_SKIPRELEASE = WM_USER + 200;  // posted by Orvex_DLL: end the skip latch
-
-// The game runs at a higher integrity level than the overlay: tell the user.
-constexpr UINT WM_GAMEINPUTBLOCKED = WM_USER + 2;
-
-// Posted by a second start of the program to the running copy's overlay.
-constexpr UINT WM_ANOTHERSTART = WM_USER + 3;
-
-constexpr int OverlayClientWidth = 340;
-constexpr int OverlayClientHeight = 520;
 constexpr DWORD OverlayStyle = WS_CAPTION;
 constexpr DWORD OverlayExStyle = WS_EX_NOACTIVATE | WS_EX_LAYERED;
 
 extern HINSTANCE AppInstance;
 extern HICON AppIcon;
-extern HWND MainWindow;
 extern bool TouchRegistered;
-// Set first thing on WM_DESTROY; from then on contacts change nothing.
-extern bool WindowClosing;
 
 // Windows 7 (6.1) and later run the program; Vista and older are refused.
 bool IsSupportedWindowsVersion(DWORD major, DWORD minor);

@@ -8,9 +8,7 @@
 
 HINSTANCE AppInstance = nullptr;
 HICON AppIcon = nullptr;
-HWND MainWindow = nullptr;
 bool TouchRegistered = false;
-bool WindowClosing = false;
 
 namespace {
 wchar_t WindowTitle[100];

@@ -2,8 +2,9 @@
 // aimed at a process of a higher integrity level (an elevated game) without
 // any error, so the user is told once per game window instead.
 #include "game.h"
-#include "app/app.h"
-#include "app/handle.h"
+#include "base/messages.h"
+#include "base/overlay.h"
+#include "base/handle.h"
 #include "base/log.h"
 
 IntegrityCalls ProcessIntegrity = {OpenProcess, OpenProcessToken, GetTokenInformation};

@@ -2,8 +2,8 @@
 // followed by the keys that answer its quit question.
 #include "game.h"
 #include <cwchar>
-#include "app/app.h"
-#include "app/handle.h"
+#include "base/overlay.h"
+#include "base/handle.h"
 #include "input/input.h"
 #include "settings/settings.h"
 

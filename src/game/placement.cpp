@@ -1,7 +1,7 @@
 // Placing the overlay and the game's window for the current screen resolution.
 #include <cstdint>
 #include <cwchar>
-#include "app/app.h"
+#include "base/overlay.h"
 #include "game.h"
 
 PlacementCalls WindowPlacement = {SetWindowPos};

@@ -2,11 +2,9 @@
 // thread while it waits for messages, so the state needs no lock. The library
 // uses nothing of the C++ runtime.
 #include "hooklib.h"
+#include "base/messages.h"
 
 namespace {
-
-// Must match the overlay's private message of the same name (WM_USER + 200).
-constexpr UINT WM_SKIPRELEASE = WM_USER + 200;
 
 HINSTANCE ModuleInstance = nullptr;
 HWND OverlayWindow = nullptr;

@@ -3,7 +3,7 @@
 // system makes from touch and pen input are left out, the mouse capture is
 // kept while the button is down, and a double click on SKIP sets the latch.
 #include "input.h"
-#include "app/app.h"
+#include "base/overlay.h"
 #include "render/render.h"
 
 TouchInputCalls TouchInput = {GetTouchInputInfo, CloseTouchInputHandle};

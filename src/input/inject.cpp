@@ -2,7 +2,7 @@
 // one INPUT record handed to SendInput after the game has been brought to the
 // front; the latch holds Ctrl down with the hook library watching for its end.
 #include "input/input.h"
-#include "app/app.h"
+#include "base/overlay.h"
 #include "game/game.h"
 #include "hooklib.h"
 #include "base/log.h"

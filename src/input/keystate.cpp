@@ -2,7 +2,7 @@
 // keys the contacts of one message hold, what must be pressed and released to
 // get there, the rules of the skip latch, and the pressed marks of the pad.
 #include "input.h"
-#include "app/app.h"
+#include "base/overlay.h"
 #include "game/game.h"
 #include "render/render.h"
 

@@ -4,7 +4,7 @@
 // outlives the logon session whose keyboard it speaks of.
 #include "input.h"
 #include <string>
-#include "app/handle.h"
+#include "base/handle.h"
 #include "settings/settings.h"
 
 namespace {

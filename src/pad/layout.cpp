@@ -8,9 +8,6 @@ namespace {
 constexpr int32_t LabelSmall = 1;
 constexpr int32_t LabelLarge = 2;
 
-// The settings dialog offers 0 to 10; anything else in the registry is pulled into that range.
-constexpr int32_t MaxCrossPressSensitivity = 10;
-
 void AddRectangle(const wchar_t* label, int32_t labelStyle, KeyMask keyMask, int32_t x, int32_t y,
                   int32_t width, int32_t height)
 {
@@ -29,6 +26,7 @@ void AddDiagonalZone(const wchar_t* label, KeyMask keyMask, int32_t x, int32_t y
 
 int32_t DiagonalReach(int32_t crossPressSensitivity)
 {
+    // A record set by hand may hold anything; the reach stays within the dialog's range.
     int32_t sensitivity = crossPressSensitivity;
     if (sensitivity < 0) sensitivity = 0;
     if (sensitivity > MaxCrossPressSensitivity) sensitivity = MaxCrossPressSensitivity;

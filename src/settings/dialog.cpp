@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cwchar>
 #include <memory>
-#include "app/app.h"
+#include "base/overlay.h"
+#include "resource.h"
 #include "game/game.h"
 
 FileDialogCalls FileDialog = {GetOpenFileNameW};
@@ -24,9 +25,9 @@ struct NumberSetting {
     int32_t SettingsRecord::*Field;
 };
 constexpr NumberSetting NumberSettings[] = {
-    {IDC_SETTINGS_TRANSPARENCY, IDC_SETTINGS_TRANSPARENCYBAR, 90, 5, 5,
+    {IDC_SETTINGS_TRANSPARENCY, IDC_SETTINGS_TRANSPARENCYBAR, MaxTransparency, 5, 5,
      &SettingsRecord::Transparency},
-    {IDC_SETTINGS_SENSITIVITY, IDC_SETTINGS_SENSITIVITYBAR, 10, 1, 1,
+    {IDC_SETTINGS_SENSITIVITY, IDC_SETTINGS_SENSITIVITYBAR, MaxCrossPressSensitivity, 1, 1,
      &SettingsRecord::CrossPressSensitivity},
 };
 

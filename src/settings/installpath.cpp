@@ -1,6 +1,6 @@
 // The game's executable path, derived from the install record its installer
 // leaves in the machine-wide hive.
-#include "app/handle.h"
+#include "base/handle.h"
 #include "registry.h"
 #include "settings.h"
 

@@ -1,8 +1,8 @@
 // Window rectangles per screen resolution: the list, its registry form under
 // the subkey "Window", and where both windows go at a resolution.
 #include <cwchar>
-#include "app/app.h"
-#include "app/handle.h"
+#include "base/overlay.h"
+#include "base/handle.h"
 #include "registry.h"
 #include "settings.h"
 

@@ -25,6 +25,10 @@ struct WindowRecord {
 // registry compares its key names.
 using WindowRecordList = std::vector<WindowRecord>;
 
+// The largest values the numbers take; the smallest is 0.
+constexpr int32_t MaxTransparency = 90;
+constexpr int32_t MaxCrossPressSensitivity = 10;
+
 struct SettingsRecord {
     bool IsDisplayChanged = false;
     bool IsModified = false;

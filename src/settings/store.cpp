@@ -1,6 +1,6 @@
 // The settings record and its registry store.
-#include <utility>
-#include "app/handle.h"
+#include <algorithm>
+#include "base/handle.h"
 #include "base/log.h"
 #include "registry.h"
 #include "settings.h"
@@ -8,27 +8,38 @@
 SettingsRecord Settings;
 
 namespace {
-constexpr bool DefaultAutoMGQExec = false;
-constexpr bool DefaultAutoMGQClose = false;
-constexpr int32_t DefaultTransparency = 25;
-constexpr int32_t DefaultCrossPressSensitivity = 10;
-constexpr bool DefaultOKCancelChange = false;
-constexpr int32_t MaxTransparency = 90;
-constexpr int32_t MaxCrossPressSensitivity = 10;
 constexpr DWORD PathByteBudget = PathCapacity * sizeof(wchar_t);
+
+// The flags and numbers as stored: each a DWORD under its value name. A flag
+// is any nonzero value; a number is clamped to 0..Maximum when read. Saved in
+// the order listed, flags first.
+struct FlagField {
+    const wchar_t* ValueName;
+    bool SettingsRecord::*Field;
+    bool Default;
+};
+struct NumberField {
+    const wchar_t* ValueName;
+    int32_t SettingsRecord::*Field;
+    int32_t Default;
+    int32_t Maximum;
+};
+constexpr FlagField FlagFields[] = {
+    {L"IsAutoMGQExec", &SettingsRecord::IsAutoMGQExec, false},
+    {L"IsAutoMGQClose", &SettingsRecord::IsAutoMGQClose, false},
+    {L"IsOKCancelChange", &SettingsRecord::IsOKCancelChange, false},
+};
+constexpr NumberField NumberFields[] = {
+    {L"Transparency", &SettingsRecord::Transparency, 25, MaxTransparency},
+    {L"CrossPressSensitivity", &SettingsRecord::CrossPressSensitivity, 10,
+     MaxCrossPressSensitivity},
+};
 
 template <typename T>
 void SetField(SettingsRecord& settings, T& field, T value)
 {
     if (field != value) settings.IsModified = true;
     field = value;
-}
-
-int32_t ClampNumber(int32_t value, int32_t low, int32_t high)
-{
-    if (value > high) return high;
-    if (value < low) return low;
-    return value;
 }
 
 // The text of a path buffer, never past its last character even when a
@@ -38,18 +49,6 @@ std::wstring BoundedPath(const wchar_t* path)
     size_t length = 0;
     while (path && length < PathCapacity - 1 && path[length] != L'\0') ++length;
     return std::wstring(path ? path : L"", length);
-}
-
-void ReadBoolValue(HKEY key, const wchar_t* name, bool& field)
-{
-    int32_t data = 0;
-    if (ReadDwordValue(key, name, data)) field = data != 0;
-}
-
-void ReadNumberValue(HKEY key, const wchar_t* name, int32_t high, int32_t& field)
-{
-    int32_t data = 0;
-    if (ReadDwordValue(key, name, data)) field = ClampNumber(data, 0, high);
 }
 }  // namespace
 
@@ -64,11 +63,9 @@ SettingsRecord MakeSettings()
 
 void ResetToDefaults(SettingsRecord& settings)
 {
-    SetField(settings, settings.IsAutoMGQExec, DefaultAutoMGQExec);
-    SetField(settings, settings.IsAutoMGQClose, DefaultAutoMGQClose);
-    SetField(settings, settings.Transparency, DefaultTransparency);
-    SetField(settings, settings.CrossPressSensitivity, DefaultCrossPressSensitivity);
-    SetField(settings, settings.IsOKCancelChange, DefaultOKCancelChange);
+    for (const FlagField& flag : FlagFields) SetField(settings, settings.*flag.Field, flag.Default);
+    for (const NumberField& number : NumberFields)
+        SetField(settings, settings.*number.Field, number.Default);
     SetMGQpath(settings, LookupInstallPath().c_str());
 }
 
@@ -83,11 +80,10 @@ void SetMGQpath(SettingsRecord& settings, const wchar_t* path)
 
 void AssignSettings(SettingsRecord& target, const SettingsRecord& source)
 {
-    SetField(target, target.IsAutoMGQExec, source.IsAutoMGQExec);
-    SetField(target, target.IsAutoMGQClose, source.IsAutoMGQClose);
-    SetField(target, target.Transparency, source.Transparency);
-    SetField(target, target.CrossPressSensitivity, source.CrossPressSensitivity);
-    SetField(target, target.IsOKCancelChange, source.IsOKCancelChange);
+    for (const FlagField& flag : FlagFields)
+        SetField(target, target.*flag.Field, source.*flag.Field);
+    for (const NumberField& number : NumberFields)
+        SetField(target, target.*number.Field, source.*number.Field);
     SetMGQpath(target, source.MGQpath);
     if (!WindowRecordsEqual(target.WindowRecords, source.WindowRecords)) {
         target.IsModified = true;
@@ -106,12 +102,12 @@ void LoadSettings()
         LogEvent("settings key not opened (error %ld): defaults used", static_cast<long>(opened));
         return;
     }
-    ReadBoolValue(key.get(), L"IsAutoMGQExec", Settings.IsAutoMGQExec);
-    ReadBoolValue(key.get(), L"IsAutoMGQClose", Settings.IsAutoMGQClose);
-    ReadBoolValue(key.get(), L"IsOKCancelChange", Settings.IsOKCancelChange);
-    ReadNumberValue(key.get(), L"Transparency", MaxTransparency, Settings.Transparency);
-    ReadNumberValue(key.get(), L"CrossPressSensitivity", MaxCrossPressSensitivity,
-                    Settings.CrossPressSensitivity);
+    int32_t data = 0;
+    for (const FlagField& flag : FlagFields)
+        if (ReadDwordValue(key.get(), flag.ValueName, data)) Settings.*flag.Field = data != 0;
+    for (const NumberField& number : NumberFields)
+        if (ReadDwordValue(key.get(), number.ValueName, data))
+            Settings.*number.Field = std::clamp<int32_t>(data, 0, number.Maximum);
     // A stored empty text wins over the install record.
     std::wstring path;
     if (ReadStringValue(key.get(), L"MGQpath", PathByteBudget, path)) {
@@ -132,17 +128,12 @@ bool SaveSettings(SettingsRecord& settings)
         LogEvent("settings not saved: key not created (error %ld)", static_cast<long>(created));
         return false;
     }
-    // Every number, also those at their defaults, in the stored order.
-    const std::pair<const wchar_t*, int32_t> numbers[] = {
-        {L"IsAutoMGQExec", settings.IsAutoMGQExec ? 1 : 0},
-        {L"IsAutoMGQClose", settings.IsAutoMGQClose ? 1 : 0},
-        {L"IsOKCancelChange", settings.IsOKCancelChange ? 1 : 0},
-        {L"Transparency", settings.Transparency},
-        {L"CrossPressSensitivity", settings.CrossPressSensitivity},
-    };
+    // Every flag and number, also those at their defaults.
     bool written = true;
-    for (const auto& number : numbers)
-        written = WriteDwordValue(key.get(), number.first, number.second) && written;
+    for (const FlagField& flag : FlagFields)
+        written = WriteDwordValue(key.get(), flag.ValueName, settings.*flag.Field) && written;
+    for (const NumberField& number : NumberFields)
+        written = WriteDwordValue(key.get(), number.ValueName, settings.*number.Field) && written;
     const std::wstring path = BoundedPath(settings.MGQpath);
     if (!path.empty()) {
         written = WriteStringValue(key.get(), L"MGQpath", path.c_str()) && written;

@@ -2,7 +2,7 @@
 // window and for the overlay.
 #pragma once
 #include <windows.h>
-#include "app/handle.h"
+#include "base/handle.h"
 
 using UniqueWindow = UniqueHandle<HWND, DestroyWindow>;
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cwchar>
-#include "app/handle.h"
+#include "base/handle.h"
 #include "registry_fixture.h"
 
 namespace {

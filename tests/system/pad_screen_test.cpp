@@ -2,7 +2,7 @@
 #include <doctest/doctest.h>
 #include <string>
 #include <vector>
-#include "app/handle.h"
+#include "base/handle.h"
 #include "padpixels.h"
 #include "settings/settings.h"
 #include "support.h"

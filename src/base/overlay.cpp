@@ -1,0 +1,4 @@
+#include "base/overlay.h"
+
+HWND MainWindow = nullptr;
+bool WindowClosing = false;

@@ -1,0 +1,12 @@
+// The overlay window every module works with: its handle, its closing flag
+// and its fixed client size.
+#pragma once
+#include <windows.h>
+
+constexpr int OverlayClientWidth = 340;
+constexpr int OverlayClientHeight = 520;
+
+// Null until start-up has made the window.
+extern HWND MainWindow;
+// Set first thing on WM_DESTROY; from then on contacts change nothing.
+extern bool WindowClosing;
