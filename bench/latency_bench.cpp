@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
-#include "app/handle.h"
+#include "base/handle.h"
 #include "base/log.h"
 #include "bench.h"
 #include "harness.h"

@@ -461,6 +461,7 @@ TEST_CASE("closing asks first, then posts the close request and answers the quit
         // A posted close request overtakes key input still queued for the game,
         // so the latch's Ctrl release is only sure to arrive before the first key.
         const Events received = ReadGameEvents(log);
+        INFO(JoinLines(received));
         CHECK(JoinLines(Without(received, "0x11")) ==
               JoinLines(row.answer == IDOK ? ReceivedOnClose : Events{}));
         if (row.latched) {

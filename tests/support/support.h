@@ -47,6 +47,11 @@ private:
 
 // The first visible top-level window of the class (optionally owned by a process).
 HWND FindTopWindow(const wchar_t* className, DWORD processId = 0);
+// How long a wait for what must happen may take before it counts as never: a
+// bound for hangs, not a time the program is held to (a busy machine under
+// Wine can take seconds for a first frame or an exit).
+constexpr DWORD HangMs = 30000;
+
 HWND WaitForTopWindow(const wchar_t* className, DWORD processId = 0, DWORD timeoutMs = 10000);
 
 // Starts the stand-in game logging to logPath; returns its window (or null).

@@ -75,10 +75,12 @@ struct LatchScene {
         gameWindow = StartStandinGame(game, log);
         overlay = gameWindow ? StartOrvex(orvex) : nullptr;
         const bool atRest =
-            overlay && WaitUntil([&] { return SkipFill(overlay) == RestFill; }, 10000);
-        if (!atRest)
+            overlay && WaitUntil([&] { return SkipFill(overlay) == RestFill; }, HangMs);
+        if (!atRest) {
+            SaveScreenBmp(ArtifactDir() + L"\\latch-start-failed.bmp");
             MESSAGE("game " << gameWindow << ", overlay " << overlay << ", スキップ fill "
                             << std::hex << (overlay ? SkipFill(overlay) : 0));
+        }
         return atRest;
     }
     // The whole game log, for a failure's message.
@@ -105,7 +107,7 @@ struct LatchScene {
     {
         if (!Start()) return false;
         DoubleClickSkip();
-        return WaitForKeys(3) && WaitUntil([&] { return SkipFill(overlay) == LatchedFill; }, 10000);
+        return WaitForKeys(3) && WaitUntil([&] { return SkipFill(overlay) == LatchedFill; }, HangMs);
     }
 };
 
@@ -126,7 +128,7 @@ TEST_CASE("a double click on スキップ latches Ctrl; a real Escape press ends
     PumpFor(100);
     PressKey(VK_ESCAPE, false);
     CHECK(scene.WaitForKeys(4));
-    CHECK(WaitUntil([&] { return SkipFill(scene.overlay) == RestFill; }, 10000));
+    CHECK(WaitUntil([&] { return SkipFill(scene.overlay) == RestFill; }, HangMs));
     PumpFor(300);
     // The press ends the latch and is swallowed. Its release may come after
     // the hooks are gone and then passes: a lone release, never a press.
@@ -163,7 +165,7 @@ TEST_CASE("closing the overlay while latched: the latch's Ctrl release, one Ctrl
     CHECK(scene.WaitForKeys(4));
     PostMessageW(scene.overlay, WM_CLOSE, 0, 0);
     DWORD code = 1234;
-    CHECK(scene.orvex.WaitExit(5000, &code));
+    CHECK(scene.orvex.WaitExit(HangMs, &code));
     CHECK(code == 0);
     MouseUp();
     CHECK(scene.WaitForKeys(8));
@@ -185,7 +187,7 @@ TEST_CASE("LOG held when the latch goes on: its Escape release still reaches the
     PostMessageW(scene.overlay, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(log.x, log.y));
     CHECK(scene.WaitForKeys(1));
     PostMessageW(scene.overlay, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(skip.x, skip.y));
-    CHECK(WaitUntil([&] { return SkipFill(scene.overlay) == LatchedFill; }, 10000));
+    CHECK(WaitUntil([&] { return SkipFill(scene.overlay) == LatchedFill; }, HangMs));
     PostMessageW(scene.overlay, WM_LBUTTONUP, 0, MAKELPARAM(log.x, log.y));
     CHECK(scene.WaitForKeys(3));
     PumpFor(200);

@@ -252,7 +252,7 @@ TEST_CASE("終了 with auto-close asks about the game and ends the program whate
         CHECK(orvex.Running());  // the question comes before the end
         PostMessageW(GetDlgItem(box, row.button), BM_CLICK, 0, 0);
         DWORD code = 1234;
-        CHECK(orvex.WaitExit(5000, &code));
+        CHECK(orvex.WaitExit(HangMs, &code));
         CHECK(code == 0);
         CHECK(game.WaitExit(3000) == row.gameCloses);
         CHECK(LinesStartingWith(log, "CLOSE").size() == (row.gameCloses ? 1u : 0u));
@@ -271,7 +271,7 @@ TEST_CASE("終了 without auto-close ends the program at once and leaves the gam
     REQUIRE(overlay);
     PostCommand(overlay, IDM_EXIT);
     DWORD code = 1234;
-    CHECK(orvex.WaitExit(3000, &code));
+    CHECK(orvex.WaitExit(HangMs, &code));
     CHECK(code == 0);
     CHECK(game.Running());
     CHECK(ReadGameEvents(log).empty());

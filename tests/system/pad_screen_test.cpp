@@ -70,7 +70,7 @@ TEST_CASE("the overlay shows the whole pad, for both places of ○ and ×")
         mine.right = ButtonPixels(shot.Reader(), {"right", 250, 380, 80, 80});
 
         PostMessageW(overlay, WM_CLOSE, 0, 0);
-        CHECK(orvex.WaitExit(5000));
+        CHECK(orvex.WaitExit(HangMs));
     }
     // ○ and × are drawn differently, and the swap moves each drawing to the other place.
     CHECK(bottom[0].left != bottom[0].right);

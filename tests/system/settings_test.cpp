@@ -25,7 +25,7 @@ TEST_CASE("the overlay's alpha comes from the stored transparency")
         CHECK(alpha == row.alpha);
         CHECK(flags == LWA_ALPHA);
         PostMessageW(overlay, WM_CLOSE, 0, 0);
-        CHECK(orvex.WaitExit(5000));
+        CHECK(orvex.WaitExit(HangMs));
     }
     DeleteOrvexSettings();
 }
@@ -46,7 +46,7 @@ TEST_CASE("the diagnostic log goes to the local application data only when asked
         const HWND overlay = WaitForTopWindow(L"ORVEX", orvex.Id());
         REQUIRE(overlay);
         PostMessageW(overlay, WM_CLOSE, 0, 0);
-        CHECK(orvex.WaitExit(5000));
+        CHECK(orvex.WaitExit(HangMs));
         CHECK((GetFileAttributesW(log.c_str()) != INVALID_FILE_ATTRIBUTES) == (row != 0));
     }
     DeleteOrvexSettings();

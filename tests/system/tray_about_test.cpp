@@ -192,7 +192,7 @@ TEST_CASE("the tray icon is there, a right press on the caption opens the menu, 
     // Wine's shell drops the icons of a destroyed window by itself, so the
     // removal at teardown is checked on the window procedure in the app tests.
     DWORD code = 1234;
-    REQUIRE(orvex.WaitExit(5000, &code));
+    REQUIRE(orvex.WaitExit(HangMs, &code));
     CHECK(code == 0);
 }
 
