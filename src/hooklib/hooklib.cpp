@@ -5,9 +5,6 @@
 
 namespace {
 
-// Must match the overlay's private message of the same name (WM_USER + 200).
-constexpr UINT WM_SKIPRELEASE = WM_USER + 200;
-
 HINSTANCE ModuleInstance = nullptr;
 HWND OverlayWindow = nullptr;
 HWND GameWindow = nullptr;
@@ -20,7 +17,7 @@ bool EscapeSwallowed = false;
 
 void PostSkipRelease()
 {
-    PostMessageW(OverlayWindow, WM_SKIPRELEASE, 0, 0);
+    PostMessageW(OverlayWindow, SkipReleaseMessage, 0, 0);
 }
 
 bool EndsLatch(DWORD vk)

@@ -11,6 +11,9 @@
 #define ORVEX_DLL_API __declspec(dllimport)
 #endif
 
+// What the hooks post to the overlay: must be the overlay's WM_SKIPRELEASE.
+constexpr UINT SkipReleaseMessage = WM_USER + 200;
+
 // Installs both hooks (any pair already installed is removed first); 1 when
 // both are in place, else 0.
 ORVEX_DLL_API int __cdecl SetSkipLockHook(HWND overlay, HWND game);
