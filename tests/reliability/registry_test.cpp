@@ -5,7 +5,6 @@
 // writes only well-formed values.
 #include <doctest/doctest.h>
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 #include "hostile_registry.h"
@@ -19,14 +18,6 @@ namespace {
 constexpr int CorruptionCount = 300;
 // Every so many corruptions also carry 1,000 record subkeys.
 constexpr int ManyRecordsEvery = 40;
-
-unsigned SuiteSeed()
-{
-    char text[32] = "";
-    if (GetEnvironmentVariableA("ORVEX_SEED", text, sizeof(text)) > 0)
-        return static_cast<unsigned>(std::strtoul(text, nullptr, 10));
-    return GetTickCount();
-}
 
 // The layered window's alpha for a transparency, worked out here on its own.
 int AlphaFor(int32_t transparency)
@@ -81,7 +72,7 @@ TEST_SUITE("registry")
               "well-formed values")
     {
         const CleanRegistry clean;
-        const unsigned seed = SuiteSeed();
+        const unsigned seed = SeedFromEnvironment();
         MESSAGE("seed ", seed, " (ORVEX_SEED repeats a run)");
         int withRecords = 0, manyRecords = 0;
         for (int i = 0; i < CorruptionCount; ++i) {
