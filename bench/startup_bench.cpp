@@ -38,6 +38,18 @@ void TimeOneStart(const std::wstring& commandLine, const FirstPaintWatch& watch,
     process.Kill();
 }
 
+// Window records of made-up resolutions, as years of use with many displays
+// leave them.
+void WriteWindowRecords(int count)
+{
+    const wchar_t* const names[] = {L"Input_x", L"Input_y", L"Input_width", L"Input_height",
+                                    L"MGQ_x",   L"MGQ_y",   L"MGQ_width",   L"MGQ_height"};
+    for (int i = 0; i < count; ++i) {
+        const std::wstring subkey = L"Window\\" + std::to_wstring(640 + i) + L"x480";
+        for (const wchar_t* name : names) WriteOrvexDword(subkey.c_str(), name, 100);
+    }
+}
+
 }  // namespace
 
 void BenchStartup(const BenchOptions& options, std::vector<BenchRow>& rows)
@@ -54,6 +66,14 @@ void BenchStartup(const BenchOptions& options, std::vector<BenchRow>& rows)
         TimeOneStart(orvexLine, OverlayPaintWatch(), true, orvex);
     }
     DeleteFileW(gameLog.c_str());
+    StartFigures records;
+    WriteWindowRecords(1000);
+    // A start whose first frame Wine wiped before it was seen is made again, twice at most.
+    for (int i = 0; i < options.Starts; ++i) {
+        for (int attempt = 0; attempt < 3 && records.Ms.size() <= static_cast<size_t>(i); ++attempt)
+            TimeOneStart(orvexLine, OverlayPaintWatch(), true, records);
+    }
+    DeleteOrvexSettings();
 
     BenchRow time;
     time.Name = "start-up: process start to first pad paint";
@@ -68,6 +88,20 @@ void BenchStartup(const BenchOptions& options, std::vector<BenchRow>& rows)
         time.Note += "; first paint not seen within 8 s: overlay " + std::to_string(orvex.Failed) +
                      ", game " + std::to_string(game.Failed);
     rows.push_back(time);
+
+    BenchRow many;
+    many.Name = "start-up with 1,000 window records";
+    many.Unit = "ms";
+    many.Spread = false;
+    many.Figure = Summarize(records.Ms);
+    many.BaselineName = "start-up without records";
+    many.Baseline = Summarize(orvex.Ms);
+    many.Target = 2.0;
+    many.Measured = !records.Ms.empty() && !orvex.Ms.empty();
+    many.Note = "the starts with records after the others, the records written once";
+    if (records.Failed)
+        many.Note += "; first paint not seen within 8 s: " + std::to_string(records.Failed);
+    rows.push_back(many);
 
     BenchRow memory;
     memory.Name = "start-up: peak working set";

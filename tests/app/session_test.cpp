@@ -13,15 +13,6 @@
 
 namespace {
 
-const ContactPoint Up = {170, 200};
-const ContactPoint Circle = {50, 420};
-const ContactPoint Cross = {290, 420};
-
-LPARAM PointParam(ContactPoint p)
-{
-    return MAKELPARAM(p.x, p.y);
-}
-
 // The key records since the last clear, without the touch feed's "close" lines.
 std::string SentKeys()
 {
@@ -29,19 +20,6 @@ std::string SentKeys()
     for (const std::string& line : KeyLog)
         if (line != "close") keys.push_back(line);
     return JoinWords(keys);
-}
-
-void TouchFingers(HWND overlay, const std::vector<ContactPoint>& points)
-{
-    TouchRecords = FingersAt(overlay, points);
-    SendTouchFrame(overlay, static_cast<UINT>(TouchRecords.size()));
-}
-
-// Every finger lifts: one record that is neither down nor moving.
-void LiftFingers(HWND overlay)
-{
-    TouchRecords = {TouchRecord(0, 0, TOUCHEVENTF_UP)};
-    SendTouchFrame(overlay, 1);
 }
 
 void MouseMessage(HWND overlay, UINT message, WPARAM keys, ContactPoint p)
@@ -90,6 +68,9 @@ TEST_CASE("leaving the session or suspending releases every held key, latch firs
     REQUIRE(windows.overlay);
     REQUIRE(windows.game);
     const HWND overlay = windows.overlay;
+    const ContactPoint Up = PadCentre(0x1);
+    const ContactPoint Circle = PadCentre(0x10);
+    const ContactPoint Cross = PadCentre(0x20);
 
     for (const Notice& notice : Notices) {
         const std::string name = notice.name;
@@ -124,7 +105,7 @@ TEST_CASE("leaving the session or suspending releases every held key, latch firs
             MouseMessage(overlay, WM_MOUSEMOVE, MK_LBUTTON, Circle);
             TouchFingers(overlay, {Up});
             CHECK(PadMarks() == "↑ ○");
-            LiftFingers(overlay);
+            TouchFingers(overlay, {});
             MouseMessage(overlay, WM_LBUTTONUP, 0, Circle);
             CHECK(SentKeys() == "+Z +UP -UP -Z");
 
@@ -140,7 +121,7 @@ TEST_CASE("leaving the session or suspending releases every held key, latch firs
             CHECK(MouseMask == 0x10);
             CHECK(SkipLatched);
             CHECK(PadMarks() == heldMarks);
-            LiftFingers(overlay);
+            TouchFingers(overlay, {});
             MouseMessage(overlay, WM_LBUTTONUP, 0, Circle);
         }
         ClearInputState();

@@ -185,13 +185,6 @@ struct GameScope {
     }
 };
 
-std::string Narrow(const std::wstring& text)
-{
-    char buffer[MAX_PATH * 3] = "";
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
-    return buffer;
-}
-
 std::string LastLineStartingWith(const std::wstring& log, const std::string& prefix)
 {
     std::string found;

@@ -1,7 +1,7 @@
 // The hook library through its exports: the procedures called directly, then
 // the real hooks installed on this thread and fed injected keys.
 #include <doctest/doctest.h>
-#include "app/app.h"
+#include "base/messages.h"
 #include "hooklib.h"
 #include "recording.h"
 #include "support.h"
@@ -42,11 +42,6 @@ struct DirectCallWindows {
 };
 
 }  // namespace
-
-TEST_CASE("WM_SKIPRELEASE is the overlay's private message 1224")
-{
-    CHECK(WM_SKIPRELEASE == 1224u);
-}
 
 TEST_CASE("KeyProc called directly: what passes, what is swallowed, what posts")
 {

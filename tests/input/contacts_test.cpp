@@ -1,6 +1,7 @@
 // Contacts: touch records through the touch seam, mouse messages made for real
-// with SendInput on a visible overlay-like window, and the handlers called
-// directly where a message cannot be produced from outside.
+// with SendInput on a visible overlay-sized window run by the program's window
+// procedure, which is called directly where a message cannot be produced from
+// outside.
 #include <doctest/doctest.h>
 #include <cstdio>
 #include <string>
@@ -13,17 +14,24 @@ namespace {
 
 using Keys = std::vector<std::string>;
 
-const ContactPoint Up = {170, 200};
-const ContactPoint Circle = {50, 420};
-const ContactPoint Cross = {290, 420};
-const ContactPoint Skip = {170, 99};
+ContactPoint Up()
+{
+    return PadCentre(0x1);
+}
+ContactPoint Circle()
+{
+    return PadCentre(0x10);
+}
+ContactPoint Cross()
+{
+    return PadCentre(0x20);
+}
+ContactPoint Skip()
+{
+    return PadCentre(SkipKeyBit);
+}
 
 constexpr LPARAM TouchMade = static_cast<LPARAM>(0xFF515780);
-
-LPARAM PointParam(ContactPoint p)
-{
-    return MAKELPARAM(p.x, p.y);
-}
 
 // A plain window of this thread kept in front for the whole program: Wine
 // routes mouse input by the capture only for the thread in front (where the
@@ -157,9 +165,9 @@ TEST_CASE("touch messages through the touch seam")
     KeyOutputRecorder recorder;
     TouchFeed feed;
 
-    const POINT circle = ScreenOf(overlay, Circle);
-    const POINT cross = ScreenOf(overlay, Cross);
-    std::vector<TOUCHINPUT> twelveRecords = FingersAt(overlay, std::vector<ContactPoint>(10, Up));
+    const POINT circle = ScreenOf(overlay, Circle());
+    const POINT cross = ScreenOf(overlay, Cross());
+    std::vector<TOUCHINPUT> twelveRecords = FingersAt(overlay, std::vector<ContactPoint>(10, Up()));
     twelveRecords.push_back(TouchRecord(circle.x * 100, circle.y * 100, TOUCHEVENTF_DOWN));
     twelveRecords.push_back(TouchRecord(cross.x * 100, cross.y * 100, TOUCHEVENTF_DOWN));
 
@@ -219,7 +227,7 @@ TEST_CASE("touch messages through the touch seam")
         CAPTURE(name);
         ClearInputState();
         if (row.fingerOnCircle) {
-            TouchRecords = FingersAt(overlay, {Circle});
+            TouchRecords = FingersAt(overlay, {Circle()});
             SendTouchFrame(overlay, 1);
             REQUIRE(TouchMask == 0x10);
         }
@@ -248,12 +256,12 @@ TEST_CASE("once the window is closing no contact changes anything")
     TouchFeed feed;
     WindowClosing = true;
 
-    TouchRecords = FingersAt(overlay, {Circle});
+    TouchRecords = FingersAt(overlay, {Circle()});
     SendTouchFrame(overlay, 1);
-    OnLButtonDown(overlay, MK_LBUTTON, PointParam(Cross));
-    OnMouseMove(overlay, MK_LBUTTON, PointParam(Up));
-    OnLButtonDblClk(overlay, MK_LBUTTON, PointParam(Skip));
-    OnLButtonUp(overlay, 0, PointParam(Cross));
+    MainWndProc(overlay, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(Cross()));
+    MainWndProc(overlay, WM_MOUSEMOVE, MK_LBUTTON, PointParam(Up()));
+    MainWndProc(overlay, WM_LBUTTONDBLCLK, MK_LBUTTON, PointParam(Skip()));
+    MainWndProc(overlay, WM_LBUTTONUP, 0, PointParam(Cross()));
 
     CHECK(TouchReads == 0);
     CHECK(TouchCloses == 0);
@@ -266,14 +274,13 @@ TEST_CASE("once the window is closing no contact changes anything")
     WindowClosing = false;
 }
 
-TEST_CASE("mouse handlers keep the capture and leave touch-made messages out")
+TEST_CASE("mouse messages keep the capture and leave touch-made ones out")
 {
     const HWND overlay = PrepareOverlay();
     KeyOutputRecorder recorder;
 
-    enum class Msg { Down, Up, Move };
     struct Call {
-        Msg msg;
+        UINT message;
         WPARAM wParam;
         ContactPoint point;
         bool touchMade;
@@ -287,22 +294,22 @@ TEST_CASE("mouse handlers keep the capture and leave touch-made messages out")
     };
     const Row rows[] = {
         {"a press and its release",
-         {{Msg::Down, MK_LBUTTON, Circle, false, {"+Z"}, 0x10, true},
-          {Msg::Up, 0, Circle, false, {"-Z"}, 0, false}}},
+         {{WM_LBUTTONDOWN, MK_LBUTTON, Circle(), false, {"+Z"}, 0x10, true},
+          {WM_LBUTTONUP, 0, Circle(), false, {"-Z"}, 0, false}}},
         {"a touch-made press while the mouse holds a key ends the mouse contact",
-         {{Msg::Down, MK_LBUTTON, Circle, false, {"+Z"}, 0x10, true},
-          {Msg::Down, MK_LBUTTON, Cross, true, {"-Z"}, 0, false}}},
+         {{WM_LBUTTONDOWN, MK_LBUTTON, Circle(), false, {"+Z"}, 0x10, true},
+          {WM_LBUTTONDOWN, MK_LBUTTON, Cross(), true, {"-Z"}, 0, false}}},
         {"a move without the button while captured is a missed release",
-         {{Msg::Down, MK_LBUTTON, Circle, false, {"+Z"}, 0x10, true},
-          {Msg::Move, 0, Circle, false, {"-Z"}, 0, false}}},
+         {{WM_LBUTTONDOWN, MK_LBUTTON, Circle(), false, {"+Z"}, 0x10, true},
+          {WM_MOUSEMOVE, 0, Circle(), false, {"-Z"}, 0, false}}},
         {"a drag that came in from outside takes the capture for the keys it holds",
-         {{Msg::Move, MK_LBUTTON, Circle, false, {"+Z"}, 0x10, true},
-          {Msg::Move, MK_LBUTTON, Cross, false, {"-Z", "+X"}, 0x20, true},
-          {Msg::Move, 0, Cross, false, {"-X"}, 0, false}}},
+         {{WM_MOUSEMOVE, MK_LBUTTON, Circle(), false, {"+Z"}, 0x10, true},
+          {WM_MOUSEMOVE, MK_LBUTTON, Cross(), false, {"-Z", "+X"}, 0x20, true},
+          {WM_MOUSEMOVE, 0, Cross(), false, {"-X"}, 0, false}}},
         {"touch-made messages never change the mouse keys",
-         {{Msg::Down, MK_LBUTTON, Circle, true, {}, 0, false},
-          {Msg::Move, MK_LBUTTON, Cross, true, {}, 0, false},
-          {Msg::Up, 0, Cross, true, {}, 0, false}}},
+         {{WM_LBUTTONDOWN, MK_LBUTTON, Circle(), true, {}, 0, false},
+          {WM_MOUSEMOVE, MK_LBUTTON, Cross(), true, {}, 0, false},
+          {WM_LBUTTONUP, 0, Cross(), true, {}, 0, false}}},
     };
     for (const Row& row : rows) {
         const std::string name = row.name;
@@ -314,19 +321,8 @@ TEST_CASE("mouse handlers keep the capture and leave touch-made messages out")
             CAPTURE(i);
             KeyLog.clear();
             SetMessageExtraInfo(call.touchMade ? TouchMade : 0);
-            const LPARAM param = PointParam(call.point);
-            LRESULT result = 0;
-            switch (call.msg) {
-            case Msg::Down:
-                result = OnLButtonDown(overlay, call.wParam, param);
-                break;
-            case Msg::Up:
-                result = OnLButtonUp(overlay, call.wParam, param);
-                break;
-            case Msg::Move:
-                result = OnMouseMove(overlay, call.wParam, param);
-                break;
-            }
+            const LRESULT result =
+                MainWndProc(overlay, call.message, call.wParam, PointParam(call.point));
             SetMessageExtraInfo(0);
             // Touch-made messages are answered here and never handed on.
             if (call.touchMade) CHECK(result == 0);
@@ -351,11 +347,11 @@ TEST_CASE("real clicks: touch-made ones are ignored, genuine ones press and rele
         bool touchMade;
         Keys keys;  // sent by a genuine click
     } rows[] = {
-        {0xFF515780, Circle, true, {}},
-        {0xFF515700, Cross, true, {}},
-        {0xFF515600, Circle, false, {"+Z", "-Z"}},
-        {0x00000000, Cross, false, {"+X", "-X"}},
-        {0xFFFFFFFF, Circle, true, {}},
+        {0xFF515780, Circle(), true, {}},
+        {0xFF515700, Cross(), true, {}},
+        {0xFF515600, Circle(), false, {"+Z", "-Z"}},
+        {0x00000000, Cross(), false, {"+X", "-X"}},
+        {0xFFFFFFFF, Circle(), true, {}},
     };
     for (const auto& row : rows) {
         CAPTURE(row.extra);
@@ -408,9 +404,9 @@ TEST_CASE("a double click or double tap on SKIP sets the latch, elsewhere it is 
         bool latched;
         const char* marks;
     } rows[] = {
-        {"double click on ○", Circle, 0, {"+Z", "-Z"}, false, ""},
-        {"double click on SKIP", Skip, 0, {"+CTRL", "-CTRL", "+CTRL"}, true, "スキップ(PL)"},
-        {"double tap on SKIP", Skip, 0xFF515780, {"+CTRL"}, true, "スキップ(PL)"},
+        {"double click on ○", Circle(), 0, {"+Z", "-Z"}, false, ""},
+        {"double click on SKIP", Skip(), 0, {"+CTRL", "-CTRL", "+CTRL"}, true, "スキップ(PL)"},
+        {"double tap on SKIP", Skip(), 0xFF515780, {"+CTRL"}, true, "スキップ(PL)"},
     };
     for (const auto& row : rows) {
         const std::string name = row.name;
@@ -442,7 +438,7 @@ TEST_CASE("a drag out to the left reads as far-off coordinates and lets the keys
     const HWND overlay = PrepareOverlay();
     KeyOutputRecorder recorder;
 
-    const POINT circle = ScreenOf(overlay, Circle);
+    const POINT circle = ScreenOf(overlay, Circle());
     // Long enough after any earlier click for this press to be a single one.
     PumpFor(GetDoubleClickTime() + 100);
     REQUIRE(SettleMouseAt(circle));

@@ -79,13 +79,6 @@ private:
     KeyOutputCalls saved_;
 };
 
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines) text += (text.empty() ? "" : " ") + line;
-    return text;
-}
-
 BOOL CALLBACK CollectGameWindow(HWND window, LPARAM param)
 {
     wchar_t name[64] = L"";
@@ -239,7 +232,7 @@ TEST_CASE("each key arrives at the stand-in game with its mapped scan code and e
         }
         return received.size() >= expected.size();
     });
-    CHECK(Joined(received) == Joined(expected));
+    CHECK(JoinWords(received) == JoinWords(expected));
     CachedGameWindow = nullptr;
 }
 
@@ -282,7 +275,7 @@ TEST_CASE("foreground rules: a press asks only when needed, a release always ask
         Desk.setWorks = row.setWorks;
         const bool result = row.release ? SendKeyUp(VK_UP) : SendKeyDown(VK_UP);
         CHECK(result == row.result);
-        CHECK(Joined(Desk.log) == row.log);
+        CHECK(JoinWords(Desk.log) == row.log);
     }
     RemoveGameWindows();
 }
@@ -293,7 +286,7 @@ TEST_CASE("a release with no game and no foreground window still waits and is se
     FakeKeyOutput fake;
     Desk.foreground = nullptr;
     CHECK(SendKeyUp('Z'));
-    CHECK(Joined(Desk.log) == "set null set null wait 100 send 5A/2");
+    CHECK(JoinWords(Desk.log) == "set null set null wait 100 send 5A/2");
 }
 
 TEST_CASE("SetSkipLatch with no game window changes nothing")
@@ -302,7 +295,7 @@ TEST_CASE("SetSkipLatch with no game window changes nothing")
     REQUIRE(bench.Create());
     RemoveGameWindows();
     CHECK_FALSE(SetSkipLatch());
-    CHECK(Joined(Desk.log) == "");
+    CHECK(JoinWords(Desk.log) == "");
     CHECK_FALSE(SkipLatched);
     CHECK(SmallPad::Marks() == "- -");
     CHECK(bench.probe.TypeEscape() == EscapePasses);
@@ -316,7 +309,7 @@ TEST_CASE(
     Desk.foreground = bench.probe.focused.Handle();
 
     REQUIRE(SetSkipLatch());
-    CHECK(Joined(Desk.log) == "set wait 100 send 11/0");
+    CHECK(JoinWords(Desk.log) == "set wait 100 send 11/0");
     CHECK(SkipLatched);
     CHECK(SmallPad::Marks() == "PL -");
     CHECK(bench.probe.TypeEscape() == EscapeSwallowed);
@@ -324,7 +317,7 @@ TEST_CASE(
     // The fake moved the foreground to the game: the release asks once, no wait.
     Desk.log.clear();
     CHECK(ReleaseSkipLatch());
-    CHECK(Joined(Desk.log) == "set send 11/2");
+    CHECK(JoinWords(Desk.log) == "set send 11/2");
     CHECK_FALSE(SkipLatched);
     CHECK(SmallPad::Marks() == "- -");
     CHECK(bench.probe.TypeEscape() == EscapePasses);
@@ -339,7 +332,7 @@ TEST_CASE("setting the latch twice and releasing it once leaves no hook behind")
     CHECK(SetSkipLatch());
     CHECK(SetSkipLatch());
     CHECK(ReleaseSkipLatch());
-    CHECK(Joined(Desk.log) == "send 11/0 send 11/0 set send 11/2");
+    CHECK(JoinWords(Desk.log) == "send 11/0 send 11/0 set send 11/2");
     CHECK_FALSE(SkipLatched);
     CHECK(bench.probe.TypeEscape() == EscapePasses);
 }
@@ -374,7 +367,7 @@ TEST_CASE("ReleaseAllKeys releases each held key once, in bit order, and leaves 
         TouchMask = row.touch;
         MouseMask = row.mouse;
         ReleaseAllKeys();
-        CHECK(Joined(Desk.log) == row.log);
+        CHECK(JoinWords(Desk.log) == row.log);
         CHECK(TouchMask == row.touch);
         CHECK(MouseMask == row.mouse);
     }
@@ -392,7 +385,7 @@ TEST_CASE("TapCtrlKey sends a Ctrl press and release and nothing else, game or n
         FakeKeyOutput fake;
         Desk.game = withGame ? game.window.Handle() : nullptr;
         TapCtrlKey();
-        CHECK(Joined(Desk.log) == "send 11/0 send 11/2");
+        CHECK(JoinWords(Desk.log) == "send 11/0 send 11/2");
     }
     RemoveGameWindows();
 }

@@ -301,7 +301,7 @@ TEST_CASE("a burst of key changes gives one frame, drawn after all of its keys w
     TestPadWindows& windows = UseTestPadWindows();
     KeyOutputRecorder recorder;
     ClearInputState();
-    // The test overlay leaves frame timers to the test: end any earlier request first.
+    // Any earlier request ends first, so that the frame counted is this burst's.
     if (IsPadFramePending()) PaintRequestedFrame(windows.overlay);
     const DrawingCalls saved = Drawing;
     Drawing.EndDraw = CountingEndDraw;

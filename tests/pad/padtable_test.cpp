@@ -224,22 +224,3 @@ TEST_CASE("pressed and latched marks follow the key sets")
         }
     }
 }
-
-TEST_CASE("a KeyMask enters a key set sign-extended")
-{
-    struct Row {
-        KeyMask mask;
-        KeySet set;
-    };
-    const Row rows[] = {
-        {0x1, 0x1},
-        {0x1000, 0x1000},
-        {0x7FFFFFFF, 0x7FFFFFFF},
-        {-1, ~KeySet{0}},
-        {INT32_MIN, 0xFFFFFFFF80000000ull},
-    };
-    for (const Row& row : rows) {
-        CAPTURE(row.mask);
-        CHECK(ToKeySet(row.mask) == row.set);
-    }
-}

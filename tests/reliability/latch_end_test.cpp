@@ -98,21 +98,21 @@ TEST_SUITE("vanish")
         REQUIRE(game.window);
         InProcessOverlay overlay(true);
         REQUIRE(overlay.Handle());
-        overlay.Touch({CircleSpot});
+        overlay.Touch({CircleSpot()});
         CHECK(WaitUntil([&] { return GameGot(game.log, "KEYDOWN 0x5A"); }, 3000));
         CHECK(CachedGameWindow == game.window);
 
         game.Vanish();
         KeyLog.clear();
-        overlay.Touch({CircleSpot, UpSpot});  // ↑ is new: there is no game to press it in
+        overlay.Touch({CircleSpot(), UpSpot()});  // ↑ is new: there is no game to press it in
         CHECK(Count(KeyLog, "+UP") == 0);
         CHECK(CachedGameWindow == nullptr);
         CHECK(TouchMask == 0x10);  // ○ is still known as held, ↑ was dropped
         overlay.Touch({});
         CHECK(Count(KeyLog, "-Z") == 1);  // the release still goes out
         CHECK(TouchMask == 0);
-        overlay.MouseDown(CircleSpot);
-        overlay.MouseUp(CircleSpot);
+        overlay.MouseDown(CircleSpot());
+        overlay.MouseUp(CircleSpot());
         CHECK(Count(KeyLog, "+Z") == 0);
         CHECK(PadMarks() == "");
         // Still drawing.
@@ -121,7 +121,7 @@ TEST_SUITE("vanish")
         // A game that comes back gets the next press.
         RunningGame again;
         REQUIRE(again.window);
-        overlay.Touch({CircleSpot});
+        overlay.Touch({CircleSpot()});
         overlay.Touch({});
         CHECK(WaitUntil(
             [&] { return GameGot(again.log, "KEYDOWN 0x5A") && GameGot(again.log, "KEYUP 0x5A"); },
@@ -142,13 +142,13 @@ TEST_SUITE("vanish")
         const Row rows[] = {
             {"a press on LOG",
              [](InProcessOverlay& o) {
-                 o.Touch({LogSpot});
+                 o.Touch({LogSpot()});
                  o.Touch({});
              }},
             {"a press on SKIP",
              [](InProcessOverlay& o) {
-                 o.MouseDown(SkipSpot);
-                 o.MouseUp(SkipSpot);
+                 o.MouseDown(SkipSpot());
+                 o.MouseUp(SkipSpot());
              }},
             {"WM_SKIPRELEASE", [](InProcessOverlay& o) { o.Send(WM_SKIPRELEASE); }},
             {"WM_CLOSE", [](InProcessOverlay& o) { o.Send(WM_CLOSE); }},
@@ -159,7 +159,7 @@ TEST_SUITE("vanish")
             REQUIRE(game.window);
             InProcessOverlay overlay(true);
             REQUIRE(overlay.Handle());
-            overlay.DoubleClick(SkipSpot);
+            overlay.DoubleClick(SkipSpot());
             REQUIRE(SkipLatched);
             CHECK(HookCensus::Live() == 2);
             CHECK(WaitUntil([&] { return GameGot(game.log, "KEYDOWN 0x11"); }, 3000));
@@ -210,14 +210,14 @@ TEST_SUITE("hooks")
              true},
             {"a press on SKIP",
              [](InProcessOverlay& o, HWND) {
-                 o.Touch({SkipSpot});
+                 o.Touch({SkipSpot()});
                  o.Touch({});
              },
              true},
             {"a press on LOG",
              [](InProcessOverlay& o, HWND) {
-                 o.MouseDown(LogSpot);
-                 o.MouseUp(LogSpot);
+                 o.MouseDown(LogSpot());
+                 o.MouseUp(LogSpot());
              },
              true},
             {"a foreground change reported to WinEventProc",
@@ -244,7 +244,7 @@ TEST_SUITE("hooks")
              [](InProcessOverlay& o, HWND) {
                  HookCensus::FailNextRemoval();
                  o.Send(WM_SKIPRELEASE);
-                 o.DoubleClick(SkipSpot);
+                 o.DoubleClick(SkipSpot());
                  PressKey(VK_ESCAPE, true);
                  PressKey(VK_ESCAPE, false);
              },
@@ -257,7 +257,7 @@ TEST_SUITE("hooks")
             REQUIRE(game.window);
             InProcessOverlay overlay(true);
             REQUIRE(overlay.Handle());
-            overlay.DoubleClick(SkipSpot);
+            overlay.DoubleClick(SkipSpot());
             REQUIRE(SkipLatched);
             REQUIRE(HookCensus::Live() == 2);
 

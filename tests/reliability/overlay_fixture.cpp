@@ -11,11 +11,6 @@ const wchar_t OverlayClass[] = L"OrvexReliabilityOverlay";
 constexpr int OverlayX = 1500;
 constexpr int OverlayY = 300;
 
-LPARAM PointParam(ContactPoint at)
-{
-    return MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y));
-}
-
 // The hook census: handles the library got and has not given back.
 std::set<void*> LiveHooks;
 int Installations = 0;
@@ -157,10 +152,7 @@ LRESULT InProcessOverlay::Send(UINT message, WPARAM wParam, LPARAM lParam, LPARA
 
 void InProcessOverlay::Touch(const std::vector<ContactPoint>& fingers)
 {
-    TouchRecords = FingersAt(window_, fingers);
-    // A frame in which every finger has lifted still carries their records.
-    if (TouchRecords.empty()) TouchRecords.push_back(TouchRecord(0, 0, TOUCHEVENTF_UP));
-    SendTouchFrame(window_, static_cast<UINT>(TouchRecords.size()));
+    TouchFingers(window_, fingers);
 }
 
 void InProcessOverlay::MouseDown(ContactPoint at)
@@ -230,26 +222,4 @@ int HookCensus::Installed()
 void HookCensus::FailNextRemoval()
 {
     FailRemoval = true;
-}
-
-std::vector<std::string> KeysLeftDown(const std::vector<std::string>& log)
-{
-    // For each key, in order of first appearance: whether the game holds it.
-    std::vector<std::pair<std::string, bool>> keys;
-    for (const std::string& line : log) {
-        if (line.empty() || (line[0] != '+' && line[0] != '-')) continue;
-        const std::string key = line.substr(1);
-        std::pair<std::string, bool>* state = nullptr;
-        for (auto& k : keys)
-            if (k.first == key) state = &k;
-        if (!state) {
-            keys.emplace_back(key, false);
-            state = &keys.back();
-        }
-        state->second = line[0] == '+';
-    }
-    std::vector<std::string> left;
-    for (const auto& k : keys)
-        if (k.second) left.push_back(k.first);
-    return left;
 }

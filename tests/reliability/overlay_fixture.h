@@ -9,11 +9,24 @@
 #include "input/input.h"
 #include "padinput.h"
 
-// Client points of the pad's elements at their default places.
-constexpr ContactPoint CircleSpot = {50, 420};
-constexpr ContactPoint UpSpot = {170, 200};
-constexpr ContactPoint SkipSpot = {170, 99};
-constexpr ContactPoint LogSpot = {65, 99};
+// Client points of the pad's elements at their default places, and one that
+// no element covers.
+inline ContactPoint CircleSpot()
+{
+    return PadCentre(0x10);
+}
+inline ContactPoint UpSpot()
+{
+    return PadCentre(0x1);
+}
+inline ContactPoint SkipSpot()
+{
+    return PadCentre(SkipKeyBit);
+}
+inline ContactPoint LogSpot()
+{
+    return PadCentre(LogKeyBit);
+}
 constexpr ContactPoint NoElementSpot = {170, 500};
 
 // A window of the overlay's size and styles whose window procedure is the
@@ -69,6 +82,3 @@ public:
 private:
     bool patched_ = false;
 };
-
-// Keys the game was sent a press of and no release after.
-std::vector<std::string> KeysLeftDown(const std::vector<std::string>& log);

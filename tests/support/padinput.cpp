@@ -29,6 +29,64 @@ bool BuildTestPad()
 
 namespace {
 
+struct KeyRect {
+    KeyMask key;
+    RECT rect;
+};
+
+std::vector<KeyRect> ReadPadRects()
+{
+    std::unique_ptr<PadElementTable> current = std::move(CurrentPadTable);
+    const SettingsRecord saved = Settings;
+    Settings.CrossPressSensitivity = 10;
+    Settings.IsOKCancelChange = false;
+    BuildPadLayout();
+    std::vector<KeyRect> rects;
+    for (int32_t i = 0; i < CurrentPadTable->Count; ++i) {
+        const PadElement& e = CurrentPadTable->Items[i];
+        if (!e.Visible || e.ShapeKind != ShapeRectangle) continue;
+        const OutlinePoint size = e.OutlinePoints[0];
+        rects.push_back(
+            {e.KeyMask, {e.OriginX, e.OriginY, e.OriginX + size.x, e.OriginY + size.y}});
+    }
+    DestroyPadElementTable(CurrentPadTable);
+    CurrentPadTable = std::move(current);
+    Settings = saved;
+    return rects;
+}
+
+}  // namespace
+
+RECT PadRect(KeyMask key)
+{
+    static const std::vector<KeyRect> rects = ReadPadRects();
+    for (const KeyRect& r : rects)
+        if (r.key == key) return r.rect;
+    return {};
+}
+
+ContactPoint PadCentre(KeyMask key)
+{
+    const RECT r = PadRect(key);
+    if (IsRectEmpty(&r)) return {-1, -1};
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+POINT PadCentreOnScreen(HWND overlay, KeyMask key)
+{
+    const ContactPoint p = PadCentre(key);
+    POINT screen = {p.x, p.y};
+    ClientToScreen(overlay, &screen);
+    return screen;
+}
+
+LPARAM PointParam(ContactPoint p)
+{
+    return MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y));
+}
+
+namespace {
+
 ATOM RegisterTestClass(const wchar_t* name, WNDPROC proc, UINT style)
 {
     WNDCLASSEXW wc = {};
@@ -44,54 +102,46 @@ ATOM RegisterTestClass(const wchar_t* name, WNDPROC proc, UINT style)
     return RegisterClassExW(&wc);
 }
 
-using MouseHandler = LRESULT (*)(HWND, WPARAM, LPARAM);
-
-// Runs a mouse handler and logs its message with the mouse keys it left behind.
-LRESULT RunLoggedMouse(MouseHandler handler, const char* what, HWND window, WPARAM wParam,
-                       LPARAM lParam)
+// What the overlay saw, one line per message; the mouse messages with the
+// mouse keys the real window procedure left behind.
+void LogOverlayMessage(UINT message, LPARAM lParam, bool touchMade)
 {
-    // Read first: a handler may clear the extra information.
-    const bool touchMade = IsTouchMadeExtraInfo(GetMessageExtraInfo());
-    const LRESULT result = handler(window, wParam, lParam);
+    const char* what = nullptr;
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        what = "down";
+        break;
+    case WM_LBUTTONUP:
+        what = "up";
+        break;
+    case WM_LBUTTONDBLCLK:
+        what = "dblclk";
+        break;
+    case WM_MOUSEMOVE:
+        what = "move";
+        break;
+    case WM_WINDOWPOSCHANGING:
+        OverlayLog.push_back("poschanging");
+        return;
+    default:
+        return;
+    }
     const ContactPoint p = MouseContactPoint(lParam);
     char line[80];
     std::snprintf(line, sizeof(line), "%s %d %d%s =0x%X", what, static_cast<int>(p.x),
                   static_cast<int>(p.y), touchMade ? " touch" : "",
                   static_cast<unsigned>(MouseMask));
     OverlayLog.push_back(line);
-    return result;
 }
 
-LRESULT CALLBACK TestOverlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// The program's own window procedure; the log is written after it ran.
+LRESULT CALLBACK LoggedOverlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_TOUCH:
-        return OnTouch(window, wParam, lParam);
-    case WM_LBUTTONDOWN:
-        return RunLoggedMouse(OnLButtonDown, "down", window, wParam, lParam);
-    case WM_LBUTTONUP:
-        return RunLoggedMouse(OnLButtonUp, "up", window, wParam, lParam);
-    case WM_LBUTTONDBLCLK:
-        return RunLoggedMouse(OnLButtonDblClk, "dblclk", window, wParam, lParam);
-    case WM_MOUSEMOVE:
-        return RunLoggedMouse(OnMouseMove, "move", window, wParam, lParam);
-    case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;
-    case WM_CAPTURECHANGED:
-        OverlayLog.push_back("capturechanged");
-        return 0;
-    case WM_WINDOWPOSCHANGING:
-        OverlayLog.push_back("poschanging");
-        return DefWindowProcW(window, message, wParam, lParam);
-    case WM_SKIPRELEASE:
-        if (SkipLatched) {
-            ReleaseSkipLatch();
-            InvalidateRect(window, nullptr, FALSE);
-        }
-        return 0;
-    default:
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
+    // Read first: a handler may clear the extra information.
+    const bool touchMade = IsTouchMadeExtraInfo(GetMessageExtraInfo());
+    const LRESULT result = MainWndProc(window, message, wParam, lParam);
+    LogOverlayMessage(message, lParam, touchMade);
+    return result;
 }
 
 }  // namespace
@@ -109,7 +159,7 @@ HWND CreateTestGameWindow(bool visible)
 HWND CreateTestOverlayWindow(int x, int y, bool visible)
 {
     const wchar_t name[] = L"OrvexTestOverlay";
-    if (!RegisterTestClass(name, TestOverlayProc, CS_DBLCLKS)) return nullptr;
+    if (!RegisterTestClass(name, LoggedOverlayProc, CS_DBLCLKS)) return nullptr;
     const HWND window = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST, name, L"test overlay",
                                         WS_POPUP, x, y, OverlayClientWidth, OverlayClientHeight,
                                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -136,13 +186,6 @@ int CountOverlayLog(const char* prefix)
     int n = 0;
     for (const std::string& line : OverlayLog) n += line.rfind(prefix, 0) == 0;
     return n;
-}
-
-std::string JoinWords(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines) text += (text.empty() ? "" : " ") + line;
-    return text;
 }
 
 std::vector<std::string> HeldKeys(const std::vector<std::string>& log)
@@ -320,6 +363,13 @@ std::vector<TOUCHINPUT> FingersAt(HWND window, const std::vector<ContactPoint>& 
             TouchRecord(screen.x * 100, screen.y * 100, TOUCHEVENTF_DOWN | TOUCHEVENTF_MOVE));
     }
     return records;
+}
+
+void TouchFingers(HWND window, const std::vector<ContactPoint>& points)
+{
+    TouchRecords = FingersAt(window, points);
+    if (TouchRecords.empty()) TouchRecords.push_back(TouchRecord(0, 0, TOUCHEVENTF_UP));
+    SendTouchFrame(window, static_cast<UINT>(TouchRecords.size()));
 }
 
 namespace {

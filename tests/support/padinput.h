@@ -1,25 +1,34 @@
 // In-process stand-ins for the overlay and the game, for tests of contacts and
 // key state: the real pad layout and geometries, a window of the game's class,
-// an overlay-like window routed to the contact handlers, and recorders behind
-// the key-output and touch-input seams.
+// an overlay-sized window run by the program's own window procedure, and
+// recorders behind the key-output and touch-input seams.
 #pragma once
 #include <windows.h>
 #include <string>
 #include <vector>
 #include "input/input.h"
+#include "support.h"
 
 // Drawing factories, default layout settings, BuildPadLayout and
 // BuildElementGeometries; false when the pad could not be built.
 bool BuildTestPad();
+// The client rectangle of the visible element with this key mask as
+// BuildPadLayout places it with the default settings (empty when there is
+// none); the current table and settings are left alone.
+RECT PadRect(KeyMask key);
+// Its centre ({-1, -1} when there is none), in client and screen pixels.
+ContactPoint PadCentre(KeyMask key);
+POINT PadCentreOnScreen(HWND overlay, KeyMask key);
+// A mouse message's lParam for a client point.
+LPARAM PointParam(ContactPoint p);
 
 // A top-level window of the game's class ("MoonGlass_Class") in this process,
 // hidden unless asked; null when it could not be made.
 HWND CreateTestGameWindow(bool visible = false);
 
 // A 340 x 520 captionless, topmost, never-activated window whose client area
-// starts at (x, y) on the screen. It routes WM_TOUCH, the left-button messages
-// and WM_MOUSEMOVE to the contact handlers, and WM_SKIPRELEASE to the latch
-// release, as the overlay does; it is hidden unless asked.
+// starts at (x, y) on the screen, run by MainWndProc and logged to OverlayLog;
+// it is hidden unless asked. Never destroyed: its teardown is the program's.
 HWND CreateTestOverlayWindow(int x, int y, bool visible);
 // One test overlay (visible, at (100, 100) until something places it) and one
 // hidden test game window for the whole test program; the game window is made
@@ -54,8 +63,6 @@ extern std::vector<std::string> KeyLog;  // key records in order, plus "close" f
 extern std::vector<INPUT> KeyRecords;    // the key records themselves
 extern int ForegroundRequests;
 extern int SleepCalls;
-// Lines joined with single spaces, for readable comparisons.
-std::string JoinWords(const std::vector<std::string>& lines);
 // "+UP" / "-UP" style name of a key record.
 std::string KeyRecordName(const INPUT& input);
 
@@ -81,6 +88,9 @@ TOUCHINPUT TouchRecord(LONG x100, LONG y100, DWORD flags);
 LRESULT SendTouchFrame(HWND window, UINT announced);
 // Touch records (down) at client points of the window, whole pixels.
 std::vector<TOUCHINPUT> FingersAt(HWND window, const std::vector<ContactPoint>& points);
+// One touch frame with a finger down at each client point; with none, one
+// record of a finger that has just lifted.
+void TouchFingers(HWND window, const std::vector<ContactPoint>& points);
 
 // Pumps this thread's messages with the shortest sleeps until the condition
 // holds or the time is up; returns the condition's last value.

@@ -1,4 +1,5 @@
 #include "padpixels.h"
+#include "support.h"
 #include <algorithm>
 #include <cstdio>
 
@@ -102,7 +103,7 @@ void CheckWhite(const ClientPixelReader& pixel, const char* what, int x, int y,
 
 unsigned ClientSnapshot::At(int x, int y) const
 {
-    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
+    if (x < 0 || y < 0 || x >= width || y >= height || pixels.empty()) return 0xFFFFFFFF;
     return pixels[static_cast<size_t>(y) * width + x];
 }
 
@@ -116,31 +117,11 @@ ClientSnapshot TakeClientSnapshot(HWND window)
     ClientSnapshot shot;
     RECT client;
     GetClientRect(window, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
+    const POINT origin = ClientToScreenPoint(window, 0, 0);
     shot.width = client.right;
     shot.height = client.bottom;
     // Read from the screen, so what counts is what is really shown.
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = shot.width;
-    info.bmiHeader.biHeight = -shot.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    const unsigned* raw = static_cast<const unsigned*>(bits);
-    shot.pixels.assign(raw, raw + static_cast<size_t>(shot.width) * shot.height);
-    for (unsigned& p : shot.pixels) p &= 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    shot.pixels = ScreenPixels({origin.x, origin.y, origin.x + shot.width, origin.y + shot.height});
     return shot;
 }
 

@@ -1,6 +1,7 @@
 #include "support.h"
 #include <shellapi.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include "settings/settings.h"
@@ -37,6 +38,14 @@ std::wstring TempFilePath(const wchar_t* stem)
                   ++counter);
     DeleteFileW(name);
     return name;
+}
+
+unsigned SeedFromEnvironment()
+{
+    char text[32] = "";
+    if (GetEnvironmentVariableA("ORVEX_SEED", text, sizeof(text)) > 0)
+        return static_cast<unsigned>(std::strtoul(text, nullptr, 10));
+    return GetTickCount();
 }
 
 void PumpFor(DWORD milliseconds)
@@ -265,36 +274,27 @@ bool SaveScreenBmp(const std::wstring& path)
 {
     const int w = GetSystemMetrics(SM_CXSCREEN);
     const int h = GetSystemMetrics(SM_CYSCREEN);
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    const DWORD stride = (w * 3 + 3) & ~3u;
-    const DWORD imageSize = stride * h;
+    const std::vector<unsigned> pixels = ScreenPixels({0, 0, w, h});
+    if (pixels.empty()) return false;
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof(info);
+    info.biWidth = w;
+    info.biHeight = -h;  // top-down rows, as read
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    const DWORD imageSize = static_cast<DWORD>(pixels.size() * sizeof(unsigned));
     BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
     file.bfSize = file.bfOffBits + imageSize;
     const HANDLE out =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    bool ok = out != INVALID_HANDLE_VALUE;
-    ok = ok && WriteFile(out, &file, sizeof(file), &written, nullptr);
-    ok = ok && WriteFile(out, &info.bmiHeader, sizeof(BITMAPINFOHEADER), &written, nullptr);
-    ok = ok && WriteFile(out, bits, imageSize, &written, nullptr);
-    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    const bool ok = WriteFile(out, &file, sizeof(file), &written, nullptr) &&
+                    WriteFile(out, &info, sizeof(info), &written, nullptr) &&
+                    WriteFile(out, pixels.data(), imageSize, &written, nullptr);
+    CloseHandle(out);
     return ok;
 }
 
@@ -445,6 +445,20 @@ std::string JoinLines(const std::vector<std::string>& lines)
     std::string joined;
     for (const std::string& line : lines) joined += (joined.empty() ? "" : " | ") + line;
     return joined;
+}
+
+std::string JoinWords(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : " ") + line;
+    return text;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    char buffer[MAX_PATH * 3] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
+    return buffer;
 }
 
 void MouseButtonAt(int x, int y, DWORD buttonFlag)

@@ -11,6 +11,9 @@ std::wstring ArtifactDir();
 // A fresh, empty scratch file path in the temp folder.
 std::wstring TempFilePath(const wchar_t* stem);
 
+// ORVEX_SEED when set, so that a random run can be repeated; else the tick count.
+unsigned SeedFromEnvironment();
+
 // Runs the message queue of this thread for the given time.
 void PumpFor(DWORD milliseconds);
 // Pumps until the condition holds or the time is up; returns the condition's last value.
@@ -121,6 +124,10 @@ int CountTopWindows(const wchar_t* className, const wchar_t* title = nullptr);
 
 // Lines joined with " | ", so that a failed comparison prints them.
 std::string JoinLines(const std::vector<std::string>& lines);
+// Lines joined with single spaces, for readable comparisons.
+std::string JoinWords(const std::vector<std::string>& lines);
+// UTF-8 of a wide text (up to MAX_PATH characters).
+std::string Narrow(const std::wstring& text);
 
 // The stand-in game logging to a fresh temp file, then Orvex.exe beside it with
 // default settings; false when either did not come up.

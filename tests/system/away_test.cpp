@@ -11,8 +11,6 @@
 
 namespace {
 
-const POINT CircleClient = {50, 420};
-
 // The key lines the game logged from index `from` on.
 std::string KeysSince(const std::wstring& log, size_t from)
 {
@@ -52,7 +50,8 @@ TEST_CASE(
         REQUIRE(StartGameAndOrvex(scene, L"away"));
         const std::wstring& log = scene.log;
 
-        const POINT circle = ClientToScreenPoint(scene.overlay, CircleClient.x, CircleClient.y);
+        const ContactPoint centre = PadCentre(0x10);
+        const POINT circle = ClientToScreenPoint(scene.overlay, centre.x, centre.y);
         REQUIRE(SettleMouseAt(circle));
         const size_t before = ReadGameKeys(log).size();
         MouseDown();

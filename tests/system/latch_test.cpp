@@ -6,26 +6,20 @@
 #include <ios>
 #include <string>
 #include <vector>
+#include "app/app.h"
+#include "padinput.h"
 #include "support.h"
 
 namespace {
 
-// Client rectangles of the overlay's elements used here.
-const RECT SkipElement = {130, 73, 210, 126};
-const RECT CircleElement = {10, 380, 90, 460};
-
 constexpr unsigned RestFill = 0xC0C0C0;
 constexpr unsigned LatchedFill = 0xC04040;
-
-POINT CentreOnScreen(HWND overlay, const RECT& rect)
-{
-    return ClientToScreenPoint(overlay, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-}
 
 // A pixel of the element's fill, well away from its label and outline.
 unsigned SkipFill(HWND overlay)
 {
-    const POINT p = ClientToScreenPoint(overlay, SkipElement.left + 5, SkipElement.top + 5);
+    const RECT skip = PadRect(SkipKeyBit);
+    const POINT p = ClientToScreenPoint(overlay, skip.left + 5, skip.top + 5);
     return ScreenPixel(p.x, p.y);
 }
 
@@ -94,7 +88,7 @@ struct LatchScene {
     // system pairs two presses only when the key state is the same for both.)
     void DoubleClickSkip()
     {
-        const POINT at = CentreOnScreen(overlay, SkipElement);
+        const POINT at = PadCentreOnScreen(overlay, SkipKeyBit);
         SendMouseAt(MOUSEEVENTF_LEFTDOWN, at);
         SendMouseAt(MOUSEEVENTF_LEFTUP, at);
         WaitForKeys(2, 400);
@@ -161,7 +155,7 @@ TEST_CASE("closing the overlay while latched: the latch's Ctrl release, one Ctrl
     REQUIRE(scene.StartLatched());
 
     // The mouse holds ○ while the window goes.
-    SendMouseAt(MOUSEEVENTF_LEFTDOWN, CentreOnScreen(scene.overlay, CircleElement));
+    SendMouseAt(MOUSEEVENTF_LEFTDOWN, PadCentreOnScreen(scene.overlay, 0x10));
     CHECK(scene.WaitForKeys(4));
     PostMessageW(scene.overlay, WM_CLOSE, 0, 0);
     DWORD code = 1234;
@@ -182,18 +176,18 @@ TEST_CASE("LOG held when the latch goes on: its Escape release still reaches the
     REQUIRE(scene.Start());
     // Messages posted to the overlay: a finger on LOG and a double tap on
     // スキップ cannot be made for real without a touch screen.
-    const POINT log = {65, 99};
-    const POINT skip = {170, 99};
-    PostMessageW(scene.overlay, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(log.x, log.y));
+    const ContactPoint log = PadCentre(LogKeyBit);
+    const ContactPoint skip = PadCentre(SkipKeyBit);
+    PostMessageW(scene.overlay, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(log));
     CHECK(scene.WaitForKeys(1));
-    PostMessageW(scene.overlay, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(skip.x, skip.y));
+    PostMessageW(scene.overlay, WM_LBUTTONDBLCLK, MK_LBUTTON, PointParam(skip));
     CHECK(WaitUntil([&] { return SkipFill(scene.overlay) == LatchedFill; }, HangMs));
-    PostMessageW(scene.overlay, WM_LBUTTONUP, 0, MAKELPARAM(log.x, log.y));
+    PostMessageW(scene.overlay, WM_LBUTTONUP, 0, PointParam(log));
     CHECK(scene.WaitForKeys(3));
     PumpFor(200);
     CHECK(Joined(ReadGameKeys(scene.log)) == "KEYDOWN 0x1B, KEYDOWN 0x11, KEYUP 0x1B");
     // Ctrl goes up before the next test, whose double click must find it up.
-    PostMessageW(scene.overlay, WM_USER + 200, 0, 0);  // the hook library's release notice
+    PostMessageW(scene.overlay, WM_SKIPRELEASE, 0, 0);  // the hook library's release notice
     CHECK(scene.WaitForKeys(4));
 }
 

@@ -13,13 +13,6 @@ namespace {
 
 const wchar_t CloseQuestion[] = L"ムーン グラス 銀砂工房物語を終了します。";
 
-std::string Narrow(const std::wstring& text)
-{
-    char buffer[MAX_PATH * 3] = "";
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
-    return buffer;
-}
-
 std::vector<std::string> LinesStartingWith(const std::wstring& log, const std::string& prefix)
 {
     std::vector<std::string> lines;

@@ -13,25 +13,25 @@ namespace {
 
 struct KeyElement {
     const char* name;
-    RECT rect;  // client pixels of the overlay: left, top, right, bottom
-    const char* vk;
+    KeyMask key;     // where the pad puts the element, from its table
+    const char* vk;  // what the game must log
 };
 
-// The twelve elements that send a key, where the pad puts them.
+// The twelve elements that send a key.
 const KeyElement KeyElements[] = {
-    {"↑", {130, 160, 210, 240}, "0x26"},       {"↓", {130, 320, 210, 400}, "0x28"},
-    {"←", {50, 240, 130, 320}, "0x25"},        {"→", {210, 240, 290, 320}, "0x27"},
-    {"○", {10, 380, 90, 460}, "0x5A"},         {"×", {250, 380, 330, 460}, "0x58"},
-    {"システム", {25, 10, 105, 63}, "0x53"},   {"経営ノート", {130, 10, 210, 63}, "0x41"},
-    {"1時間送る", {235, 10, 315, 63}, "0x70"}, {"ログ", {25, 73, 105, 126}, "0x1B"},
-    {"スキップ", {130, 73, 210, 126}, "0x11"}, {"タブ移動", {235, 73, 315, 126}, "0x10"},
+    {"↑", 0x1, "0x26"},
+    {"↓", 0x2, "0x28"},
+    {"←", 0x4, "0x25"},
+    {"→", 0x8, "0x27"},
+    {"○", 0x10, "0x5A"},
+    {"×", 0x20, "0x58"},
+    {"システム", 0x800, "0x53"},
+    {"経営ノート", 0x400, "0x41"},
+    {"1時間送る", 0x200, "0x70"},
+    {"ログ", LogKeyBit, "0x1B"},
+    {"スキップ", SkipKeyBit, "0x11"},
+    {"タブ移動", 0x40, "0x10"},
 };
-const RECT SizeElement = {10, 150, 90, 190};
-
-POINT CentreOnScreen(HWND overlay, const RECT& rect)
-{
-    return ClientToScreenPoint(overlay, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-}
 
 POINT ClientOrigin(HWND window)
 {
@@ -56,7 +56,7 @@ TEST_CASE("a click on each key element makes the game log that key's press, then
         const std::string name = element.name;
         CAPTURE(name);
         const size_t before = ReadGameKeys(log).size();
-        const POINT p = CentreOnScreen(overlay, element.rect);
+        const POINT p = PadCentreOnScreen(overlay, element.key);
         REQUIRE(SettleMouseAt(p));
         ClickAt(p.x, p.y);
         CHECK(WaitUntil([&] { return ReadGameKeys(log).size() >= before + 2; }, 3000));
@@ -79,7 +79,7 @@ TEST_CASE("a button pressed on the game, dragged over ○ and let go on the game
     GameAndOrvex scene;
     REQUIRE(StartGameAndOrvex(scene, L"dragin"));
     const POINT onGame = ClientToScreenPoint(scene.gameWindow, 40, 40);
-    const POINT circle = CentreOnScreen(scene.overlay, KeyElements[4].rect);
+    const POINT circle = PadCentreOnScreen(scene.overlay, 0x10);
     // The keys the game holds, from its log; the drag may cross another button on its way.
     const auto held = [&] {
         std::set<std::string> keys;
@@ -116,7 +116,7 @@ TEST_CASE("the size button \"サイズ調整\" puts a displaced game window back
     REQUIRE(WaitUntil([&] { return !SamePoint(ClientOrigin(gameWindow), placed); }, 2000));
 
     const size_t keysBefore = ReadGameKeys(log).size();
-    const POINT p = CentreOnScreen(overlay, SizeElement);
+    const POINT p = PadCentreOnScreen(overlay, SizeKeyBit);
     REQUIRE(SettleMouseAt(p));
     ClickAt(p.x, p.y);
     CHECK(WaitUntil([&] { return SamePoint(ClientOrigin(gameWindow), placed); }, 3000));

@@ -4,7 +4,6 @@
 // has lifted the game holds no key (only Ctrl while the skip latch is on).
 #include <doctest/doctest.h>
 #include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <set>
 #include <string>
@@ -29,14 +28,6 @@ const ContactPoint PadPoints[] = {
 const ContactPoint OutsidePoints[] = {{-25, 280}, {170, -15}, {170, 560}};
 
 constexpr KeySet LatchEndingKeys = static_cast<KeySet>(SkipKeyBit | LogKeyBit);
-
-unsigned SeedFromEnvironment()
-{
-    char text[32] = "";
-    if (GetEnvironmentVariableA("ORVEX_SEED", text, sizeof(text)) > 0)
-        return std::strtoul(text, nullptr, 10);
-    return GetTickCount();
-}
 
 // The keys the game holds, from the key events it logged.
 std::set<std::string> HeldByGame(const std::vector<std::string>& keys)
@@ -204,7 +195,9 @@ bool StartPlayBench(PlayBench& bench)
     bench.gameWindow = StartStandinGame(bench.game, bench.log);
     if (!bench.gameWindow) return false;
     if (!BuildTestPad()) return false;
-    bench.overlay = CreateTestOverlayWindow(1500, 100, true);
+    // One for the whole program: its teardown would be the program's own.
+    static const HWND overlay = CreateTestOverlayWindow(1500, 100, true);
+    bench.overlay = overlay;
     MainWindow = bench.overlay;
     CachedGameWindow = nullptr;
     if (GetGameWindow() != bench.gameWindow) return false;
@@ -293,5 +286,4 @@ TEST_CASE("random touch and mouse contacts leave no key held once everything lif
     // The game was in front all along: no press or release waited.
     CHECK(SleepCalls == 0);
     ClearInputState();
-    DestroyWindow(bench.overlay);
 }

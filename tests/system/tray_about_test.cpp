@@ -1,5 +1,6 @@
 // The tray icon, the popup menu and the About box of the real Orvex.exe.
 #include <doctest/doctest.h>
+#include "app/app.h"
 #include "support.h"
 #include <cstdlib>
 #include <set>
@@ -7,11 +8,6 @@
 #include <vector>
 
 namespace {
-
-constexpr UINT TrayNotifyMessage = WM_USER + 1;
-constexpr WPARAM AboutCommand = 104;
-constexpr int VersionControl = 1011;
-constexpr int LinkControl = 1021;
 
 // Starts Orvex and moves the overlay away from the screen's edges, so the menu
 // has room to open up and to the left of the cursor.
@@ -212,16 +208,16 @@ TEST_CASE("only a right press on the caption or on the tray icon opens the menu"
         bool opens;
     };
     const Row rows[] = {
-        {"tray: mouse move", TrayNotifyMessage, 1, WM_MOUSEMOVE, false},
-        {"tray: right release", TrayNotifyMessage, 1, WM_RBUTTONUP, false},
-        {"tray: right double click", TrayNotifyMessage, 1, WM_RBUTTONDBLCLK, false},
-        {"tray: left release", TrayNotifyMessage, 1, WM_LBUTTONUP, false},
-        {"tray: left double click", TrayNotifyMessage, 1, WM_LBUTTONDBLCLK, false},
-        {"tray: middle press", TrayNotifyMessage, 1, WM_MBUTTONDOWN, false},
+        {"tray: mouse move", WM_TRAYNOTIFY, 1, WM_MOUSEMOVE, false},
+        {"tray: right release", WM_TRAYNOTIFY, 1, WM_RBUTTONUP, false},
+        {"tray: right double click", WM_TRAYNOTIFY, 1, WM_RBUTTONDBLCLK, false},
+        {"tray: left release", WM_TRAYNOTIFY, 1, WM_LBUTTONUP, false},
+        {"tray: left double click", WM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK, false},
+        {"tray: middle press", WM_TRAYNOTIFY, 1, WM_MBUTTONDOWN, false},
         {"frame: border", WM_NCRBUTTONDOWN, HTBORDER, at, false},
         {"frame: top edge", WM_NCRBUTTONDOWN, HTTOP, at, false},
         {"frame: client", WM_NCRBUTTONDOWN, HTCLIENT, at, false},
-        {"tray: right press", TrayNotifyMessage, 1, WM_RBUTTONDOWN, true},
+        {"tray: right press", WM_TRAYNOTIFY, 1, WM_RBUTTONDOWN, true},
         {"frame: caption", WM_NCRBUTTONDOWN, HTCAPTION, at, true},
     };
     for (const Row& row : rows) {
@@ -283,14 +279,14 @@ TEST_CASE("the About box shows the version, its link and the Japanese notices")
     const HWND overlay = StartPlacedOrvex(orvex);
     REQUIRE(overlay);
 
-    PostMessageW(overlay, WM_COMMAND, AboutCommand, 0);
+    PostMessageW(overlay, WM_COMMAND, IDM_ABOUT, 0);
     const HWND dialog = WaitForAboutBox(orvex.Id());
     REQUIRE(dialog);
     CHECK(GetWindow(dialog, GW_OWNER) == overlay);
     // Modal: the overlay takes no input while the box is open.
     CHECK_FALSE(IsWindowEnabled(overlay));
 
-    const HWND version = GetDlgItem(dialog, VersionControl);
+    const HWND version = GetDlgItem(dialog, IDC_ABOUT_VERSION);
     REQUIRE(version);
     CHECK(TextOf(version) == L"0.6 D2D");
     CHECK(ClassOf(version) == L"Edit");
@@ -298,7 +294,7 @@ TEST_CASE("the About box shows the version, its link and the Japanese notices")
     CHECK((versionStyle & ES_READONLY) != 0);
     CHECK((versionStyle & (WS_BORDER | WS_TABSTOP)) == 0);
 
-    const HWND link = GetDlgItem(dialog, LinkControl);
+    const HWND link = GetDlgItem(dialog, IDC_ABOUT_LINK);
     REQUIRE(link);
     CHECK(lstrcmpiW(ClassOf(link).c_str(), L"SysLink") == 0);
     CHECK(TextOf(GetDlgItem(dialog, IDOK)) == L"OK");
@@ -340,7 +336,7 @@ TEST_CASE("OK, Esc and the close box each end the About box")
         {"OK clicked", Close::OkClick}, {"Esc", Close::Escape}, {"close box", Close::CloseBox}};
     for (const Row& row : rows) {
         CAPTURE(std::string(row.name));
-        PostMessageW(overlay, WM_COMMAND, AboutCommand, 0);
+        PostMessageW(overlay, WM_COMMAND, IDM_ABOUT, 0);
         const HWND dialog = WaitForAboutBox(orvex.Id());
         REQUIRE(dialog);
         SetForegroundWindow(dialog);
