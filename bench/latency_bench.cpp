@@ -310,8 +310,8 @@ void BenchLatency(const BenchOptions& options, std::vector<BenchRow>& rows)
     logged.Unit = "ms";
     logged.BaselineName = "the same presses, log off";
     logged.Figure = Summarize(loggedRound.Measured);
-    const double noise = std::fabs(Summarize(overlay).Median -
-                                   Summarize(unloggedRound.Measured).Median);
+    const double noise =
+        std::fabs(Summarize(overlay).Median - Summarize(unloggedRound.Measured).Median);
     logged.Baseline = Summarize(Joined(overlay, unloggedRound.Measured));
     logged.Slack = std::max(noise, 0.001);
     const size_t loggedCount = loggedRound.Measured.size();

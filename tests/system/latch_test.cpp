@@ -101,7 +101,8 @@ struct LatchScene {
     {
         if (!Start()) return false;
         DoubleClickSkip();
-        return WaitForKeys(3) && WaitUntil([&] { return SkipFill(overlay) == LatchedFill; }, HangMs);
+        return WaitForKeys(3) &&
+               WaitUntil([&] { return SkipFill(overlay) == LatchedFill; }, HangMs);
     }
 };
 
