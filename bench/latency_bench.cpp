@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
-#include "base/handle.h"
 #include "base/log.h"
 #include "bench.h"
 #include "harness.h"
@@ -175,19 +174,9 @@ bool RestartOverlay(RunningPair& pair, const wchar_t* arguments)
 // Lines of the diagnostic log that record a Z press sent.
 int CountLoggedPresses(const std::wstring& path)
 {
-    std::string text;
-    const UniqueHandleObject file(CreateFileW(path.c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return 0;
-    char buffer[8192];
-    DWORD read = 0;
-    while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        text.append(buffer, read);
     int count = 0;
-    const std::string line = "key down vk=0x5A sent";
-    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
-        ++count;
+    for (const std::string& line : ReadGameLog(path))
+        count += line.find("key down vk=0x5A sent") != std::string::npos;
     return count;
 }
 
@@ -245,19 +234,15 @@ void BenchLatency(const BenchOptions& options, std::vector<BenchRow>& rows)
         unloggedRound = RunRound(RoundKind::Overlay, log, at, options.Presses, random);
     }
     const std::vector<double>& overlay = overlayRound.Measured;
-    const std::vector<double>& mouse = mouseRound.Measured;
-    const std::vector<double>& sending = outputRound.Measured;
-    const std::vector<double>* straight[] = {&overlayRound.Straight, &mouseRound.Straight,
-                                             &outputRound.Straight};
     const int lost = overlayRound.Lost + mouseRound.Lost + outputRound.Lost;
     StopPair(pair);
 
     row.Figure = Summarize(overlay);
-    row.Baseline = Summarize(*straight[0]);
+    row.Baseline = Summarize(overlayRound.Straight);
     row.Measured = !overlay.empty();
-    hop.Figure = Summarize(mouse);
-    hop.Baseline = Summarize(*straight[1]);
-    hop.Measured = !mouse.empty();
+    hop.Figure = Summarize(mouseRound.Measured);
+    hop.Baseline = Summarize(mouseRound.Straight);
+    hop.Measured = !mouseRound.Measured.empty();
     // The relay's floor: one mouse hop and one key hop, with nothing done between.
     const double floor = hop.Figure.Median + row.Baseline.Median;
     const double own = row.Figure.Median - floor;
@@ -272,9 +257,9 @@ void BenchLatency(const BenchOptions& options, std::vector<BenchRow>& rows)
         row.Note += "; " + std::to_string(lost) + " presses lost (no key within 3 s) and left out";
     hop.Note = "the relay's first hop on its own: the same kind of press, to the game's "
                "window (another process, in front), which stamps its arrival";
-    output.Figure = Summarize(sending);
-    output.Baseline = Summarize(*straight[2]);
-    output.Measured = !sending.empty();
+    output.Figure = Summarize(outputRound.Measured);
+    output.Baseline = Summarize(outputRound.Straight);
+    output.Measured = !outputRound.Measured.empty();
     output.Note =
         "the same code and calls as the overlay's, run by the benchmark with the game in front; "
         "the time until the call returns";

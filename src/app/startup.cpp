@@ -102,7 +102,8 @@ bool InitOverlay(HWND window)
     BuildPadLayout();
     BuildElementGeometries();
     CreateDeviceResources(window);  // a failure is retried by every paint
-    PlaceWindows();                 // still hidden: placing does not show it
+    ReadFramePeriod();
+    PlaceWindows();  // still hidden: placing does not show it
     SetLayeredWindowAttributes(window, 0, OverlayAlpha(Settings.Transparency), LWA_ALPHA);
     ApplyTouchManners(window);
     // Without a ready digitizer the overlay is driven by the mouse alone. The

@@ -204,7 +204,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_ERASEBKGND:
         return 0;  // every paint covers the whole client area itself
     case WM_DISPLAYCHANGE:
-        PlaceWindows();  // the overlay keeps its size, so nothing to repaint
+        ReadFramePeriod();  // a new mode may bring a new refresh rate
+        PlaceWindows();     // the overlay keeps its size, so nothing to repaint
         return 0;
     case WM_SKIPRELEASE:
         OnSkipRelease(window);

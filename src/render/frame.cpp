@@ -59,6 +59,11 @@ DWORD DisplayFramePeriod()
     return hertz >= 1000 ? 1 : static_cast<DWORD>(1000 / hertz);
 }
 
+void ReadFramePeriod()
+{
+    FramePeriod = DisplayFramePeriod();
+}
+
 void RequestPadFrame(HWND window)
 {
     if (!window || window == FrameWindow) return;
@@ -77,10 +82,7 @@ HRESULT PaintRequestedFrame(HWND window)
 {
     KillTimer(window, PadFrameTimer);
     if (window == FrameWindow) FrameWindow = nullptr;
-    const HRESULT hr = PaintPadFrame(window);
-    // Read here, after the frame, so that the input path asks the display nothing.
-    FramePeriod = DisplayFramePeriod();
-    return hr;
+    return PaintPadFrame(window);
 }
 
 HRESULT PaintPadFrame(HWND window)

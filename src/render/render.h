@@ -66,6 +66,9 @@ void DrawPadElement(ID2D1RenderTarget* target, const PadElement& element, ID2D1B
 constexpr UINT_PTR PadFrameTimer = 2;
 // The display's refresh period in ms; 16 when the display does not say.
 DWORD DisplayFramePeriod();
+// Takes the display's refresh period for the frames to come: at start and after
+// a display change, so that neither the input path nor a frame asks the display.
+void ReadFramePeriod();
 void RequestPadFrame(HWND window);
 bool IsPadFramePending();
 // The timer's end: one frame, drawn now.
