@@ -198,6 +198,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_PAINT:
         RepaintPad(window);
         return 0;
+    case WM_SHOWWINDOW:
+        // A frame presented while the window is still being mapped can be lost
+        // (Wine loses it now and then, and nothing paints again): one more frame
+        // once the window is up.
+        if (wParam) RequestPadFrame(window);
+        return 0;
     case WM_SIZE:
         ResizeRenderTarget(window);
         return 0;

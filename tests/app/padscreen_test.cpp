@@ -129,4 +129,12 @@ TEST_CASE("the window procedure's drawing messages")
     CHECK(MainWndProc(window.handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(200, 300)) == 0);
     CHECK(RenderTarget->GetPixelSize().width == 200);
     CHECK(RenderTarget->GetPixelSize().height == 300);
+
+    // A show asks for one more frame, in case the first was lost while mapping.
+    CHECK(MainWndProc(window.handle, WM_SHOWWINDOW, FALSE, 0) == 0);
+    CHECK_FALSE(IsPadFramePending());
+    CHECK(MainWndProc(window.handle, WM_SHOWWINDOW, TRUE, 0) == 0);
+    CHECK(IsPadFramePending());
+    PaintRequestedFrame(window.handle);
+    CHECK_FALSE(IsPadFramePending());
 }
