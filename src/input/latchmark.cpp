@@ -113,5 +113,6 @@ void InstallLastResortRelease()
 {
     SetUnhandledExceptionFilter(ReleaseKeysOnCrash);
     EarlierTerminate = std::set_terminate(ReleaseKeysOnTerminate);
-    std::signal(SIGABRT, ReleaseKeysOnAbort);
+    // Without the handler abort() ends the run with no release; nothing else to do.
+    (void)std::signal(SIGABRT, ReleaseKeysOnAbort);
 }
