@@ -50,8 +50,9 @@ bool IsSessionReturned(WPARAM change);
 // The session's lock and switch notices for the overlay.
 void RegisterSessionNotices(HWND window);
 void UnregisterSessionNotices(HWND window);
-// The user leaving (session left, suspend) lets go of every held key; the
-// return (unlock, connect, resume) sends those releases again.
+// The user leaving (session left, suspend) lets go of every held key; every
+// return (unlock, connect, resume) sends those releases again, until the
+// session is known to be unlocked and connected.
 LRESULT OnSessionChange(HWND window, WPARAM change);
 LRESULT OnPowerBroadcast(HWND window, WPARAM event);
 // The settings dialog, then the appearance rebuilt when it changed.

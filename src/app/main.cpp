@@ -24,9 +24,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
         return 0;
     }
     StartDiagnosticLog(commandLine);
-    // A run that crashed or was killed with the latch on left Ctrl down.
-    ReleaseCtrlOfEarlierRun();
-    SetUnhandledExceptionFilter(ReleaseKeysOnCrash);
+    InstallLastResortRelease();
 
     InitCommonControls();
     LoadAppStrings(instance);

@@ -6,6 +6,42 @@
 #include <wtsapi32.h>
 #include "input/input.h"
 
+namespace {
+
+// What the session notices said last: locked, and away from the console or
+// the remote connection. A start finds the session unlocked and connected.
+bool SessionLocked = false;
+bool SessionDisconnected = false;
+
+void NoteSessionState(WPARAM change)
+{
+    switch (change) {
+    case WTS_SESSION_LOCK:
+        SessionLocked = true;
+        break;
+    case WTS_SESSION_UNLOCK:
+        SessionLocked = false;
+        break;
+    case WTS_CONSOLE_DISCONNECT:
+    case WTS_REMOTE_DISCONNECT:
+        SessionDisconnected = true;
+        break;
+    case WTS_CONSOLE_CONNECT:
+    case WTS_REMOTE_CONNECT:
+        SessionDisconnected = false;
+        break;
+    default:
+        break;
+    }
+}
+
+bool IsUserBack()
+{
+    return !SessionLocked && !SessionDisconnected;
+}
+
+}  // namespace
+
 bool IsSessionLeft(WPARAM change)
 {
     switch (change) {
@@ -42,14 +78,16 @@ void UnregisterSessionNotices(HWND window)
 
 LRESULT OnSessionChange(HWND window, WPARAM change)
 {
+    NoteSessionState(change);
     if (IsSessionLeft(change)) ReleaseHeldKeys(window);
-    if (IsSessionReturned(change)) ResendLeftKeyReleases();
+    if (IsSessionReturned(change)) ResendLeftKeyReleases(IsUserBack());
     return 0;
 }
 
 LRESULT OnPowerBroadcast(HWND window, WPARAM event)
 {
     if (event == PBT_APMSUSPEND) ReleaseHeldKeys(window);
-    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) ResendLeftKeyReleases();
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND)
+        ResendLeftKeyReleases(IsUserBack());
     return TRUE;
 }

@@ -5,6 +5,7 @@
 #include "render/render.h"
 #include "game/game.h"
 #include "settings/settings.h"
+#include "input/input.h"
 
 HINSTANCE AppInstance = nullptr;
 HICON AppIcon = nullptr;
@@ -86,6 +87,9 @@ bool InitInstance(HINSTANCE instance, int showCommand)
 
     LoadSettings();
     MainWindow = window;
+    // A run that crashed or was killed with a key held left it down. Only now:
+    // finding the game's window checks its level, which is told to the overlay.
+    ReleaseKeysOfEarlierRun();
     InitOverlay(window);
     AddTrayIcon();
     RegisterTaskbarCreated(window);

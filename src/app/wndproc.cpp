@@ -23,6 +23,7 @@ void OnDestroy(HWND window)
         TapCtrlKey();
     }
     ReleaseAllKeys();
+    ClearHeldMark();
 
     RemoveTrayIcon();
     DestroyPadElementTable(CurrentPadTable);
@@ -59,16 +60,24 @@ void OnSkipRelease(HWND window)
 }
 
 // The foreground hook skips this process, so with the latch on the program's
-// own dialogs and menu would get Ctrl with every key typed: the latch ends first.
-void ShowOwnMenu(HWND window)
+// own dialogs and menu would get Ctrl with every key typed: the latch ends
+// first. A key a finger or the mouse holds would keep acting in the game
+// behind the window: the keys are reset too.
+void EndKeysForOwnWindow(HWND window)
 {
     OnSkipRelease(window);
+    if (TouchMask | MouseMask) ResetKeyState(window);
+}
+
+void ShowOwnMenu(HWND window)
+{
+    EndKeysForOwnWindow(window);
     ShowTrayMenu();
 }
 
 void ShowAboutBox(HWND window)
 {
-    OnSkipRelease(window);
+    EndKeysForOwnWindow(window);
     DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutDlgProc, 0);
 }
 
@@ -157,7 +166,7 @@ void RunSettingsSequence(HWND window)
         SetForegroundWindow(open);
         return;
     }
-    OnSkipRelease(window);
+    EndKeysForOwnWindow(window);
     const INT_PTR ended =
         DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), MainWindow, SettingsDialog, 0);
     // OK saves a modified record, and only a complete save clears the mark.
@@ -179,7 +188,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_MOUSEACTIVATE:
         return OnMouseActivate();
     case WM_CAPTURECHANGED:
-        return 0;
+        return OnCaptureChanged(window, reinterpret_cast<HWND>(lParam));
+    case WM_MOUSELEAVE:
+        return OnMouseLeave(window);
     case WM_NCRBUTTONDOWN:
         return OnNcRButtonDown(window, wParam, lParam);
     case WM_TRAYNOTIFY:

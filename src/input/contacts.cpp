@@ -24,6 +24,36 @@ bool OverlayHoldsCapture()
     return MainWindow && GetCapture() == MainWindow;
 }
 
+// The button went down over the overlay: only then does the capture cover
+// the pointer outside it.
+bool MousePressSeen = false;
+
+void ReleaseMouseKeys()
+{
+    // A point no element covers: every key the mouse alone holds is released.
+    const ContactPoint nowhere = {-1, -1};
+    UpdateKeyState(&nowhere, 1, false);
+}
+
+void EndMouseContact()
+{
+    MousePressSeen = false;
+    MouseWithheldKeys = 0;
+    ReleaseCapture();
+    ReleaseMouseKeys();
+}
+
+// A press dragged in from outside: its leaving the overlay is the last
+// thing that may be heard of it.
+void TrackMouseLeave(HWND window)
+{
+    TRACKMOUSEEVENT track = {};
+    track.cbSize = sizeof(track);
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = window;
+    TrackMouseEvent(&track);
+}
+
 }  // namespace
 
 bool IsTouchMadeExtraInfo(LPARAM extraInfo)
@@ -94,6 +124,8 @@ LRESULT OnLButtonDown(HWND window, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     }
+    MousePressSeen = true;
+    MouseWithheldKeys = 0;
     const ContactPoint point = MouseContactPoint(lParam);
     UpdateKeyState(&point, 1, false);
     SetCapture(window);
@@ -106,11 +138,15 @@ LRESULT OnLButtonDblClk(HWND window, WPARAM wParam, LPARAM lParam)
     // The first click of the pair already pressed and released the key; the
     // second one only sets the latch, for a finger's double tap as well.
     const ContactPoint point = MouseContactPoint(lParam);
+    const bool touchMade = IsTouchMadeMessage();
     if (HitTestElements(&point, 1) & static_cast<KeySet>(SkipKeyBit)) {
-        SetSkipLatch();
+        // Until the button comes up, a shaky move of this very click does
+        // not press SKIP again, which would end the latch just set.
+        if (SetSkipLatch() && !touchMade) MouseWithheldKeys = static_cast<KeySet>(SkipKeyBit);
         RequestPadFrame(MainWindow);
     }
-    if (IsTouchMadeMessage()) return 0;
+    if (touchMade) return 0;
+    MousePressSeen = true;
     return DefWindowProcW(window, WM_LBUTTONDBLCLK, wParam, lParam);
 }
 
@@ -118,10 +154,7 @@ LRESULT OnLButtonUp(HWND window, WPARAM wParam, LPARAM lParam)
 {
     if (WindowClosing) return DefWindowProcW(window, WM_LBUTTONUP, wParam, lParam);
     if (IsTouchMadeMessage()) return 0;
-    ReleaseCapture();
-    // A point no element covers: every key the mouse alone holds is released.
-    const ContactPoint nowhere = {-1, -1};
-    UpdateKeyState(&nowhere, 1, false);
+    EndMouseContact();
     return DefWindowProcW(window, WM_LBUTTONUP, wParam, lParam);
 }
 
@@ -136,6 +169,7 @@ LRESULT OnMouseMove(HWND window, WPARAM wParam, LPARAM lParam)
         const ContactPoint point = MouseContactPoint(lParam);
         UpdateKeyState(&point, 1, false);
         if (MouseMask && !OverlayHoldsCapture()) SetCapture(window);
+        if (MouseMask && !MousePressSeen) TrackMouseLeave(window);
         return DefWindowProcW(window, WM_MOUSEMOVE, wParam, lParam);
     }
     // The button came up where the overlay did not see it: with the capture
@@ -144,5 +178,21 @@ LRESULT OnMouseMove(HWND window, WPARAM wParam, LPARAM lParam)
         SetMessageExtraInfo(0);
         OnLButtonUp(window, wParam, lParam);
     }
+    return 0;
+}
+
+LRESULT OnMouseLeave(HWND window)
+{
+    // The capture of a press that began elsewhere does not follow the
+    // pointer out of the overlay, so its release out there is never seen.
+    if (!WindowClosing && !MousePressSeen && MouseMask) EndMouseContact();
+    return DefWindowProcW(window, WM_MOUSELEAVE, 0, 0);
+}
+
+LRESULT OnCaptureChanged(HWND window, HWND newCapture)
+{
+    // Another window (a dialog, a prompt) took the capture while the mouse
+    // holds keys: the button's release goes there.
+    if (!WindowClosing && newCapture && newCapture != window && MouseMask) ReleaseMouseKeys();
     return 0;
 }

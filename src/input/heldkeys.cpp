@@ -21,12 +21,15 @@ void ReleaseHeldKeys(HWND window)
     ForgetKeyState(window);
 }
 
-void ResendLeftKeyReleases()
+void ResendLeftKeyReleases(bool userBack)
 {
     // A key a contact holds again by now is left alone; a key-up for a key the
     // game no longer holds does no harm.
     KeySet held = TouchMask | MouseMask;
     if (SkipLatched) held |= static_cast<KeySet>(SkipKeyBit);
     SendKeyReleases(KeysHeldWhenLeft & ~held);
-    KeysHeldWhenLeft = 0;
+    // A return while the sign-in screen still has the input (a resume on a
+    // machine that locks on wake) may have its releases refused too: they
+    // are kept until the user is back at an unlocked, connected session.
+    if (userBack) KeysHeldWhenLeft = 0;
 }

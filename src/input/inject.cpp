@@ -102,8 +102,8 @@ bool SetSkipLatch()
     // Ctrl goes down before the hooks go in: the keyboard hook would take
     // this very press for the end of the latch.
     SendKeyRecord(VK_CONTROL, false);
-    MarkLatchHeld();
     SkipLatched = true;
+    UpdateHeldMark();
     LatchSkipElements();
     const int installed = SetSkipLockHook(MainWindow, CachedGameWindow);
     LogEvent("skip hooks installed: %s", installed ? "yes" : "not both");
@@ -114,8 +114,8 @@ bool ReleaseSkipLatch()
 {
     BringGameForRelease(GetGameWindow());
     SendKeyRecord(VK_CONTROL, true);
-    ClearLatchMark();
     SkipLatched = false;
+    UpdateHeldMark();
     const int removed = UnsetSkipLockHook();
     LogEvent("skip hooks removed: %s", removed ? "yes" : "one stays");
     UnlatchSkipElements();
@@ -133,6 +133,14 @@ void SendKeyReleases(KeySet keys)
     for (int bit = 0; bit < PadKeyCount; ++bit) {
         if (keys & (KeySet{1} << bit)) SendKeyRecord(PadKeyTable[bit], true);
     }
+}
+
+void ReleaseEveryPadKey(KeySet kept)
+{
+    // Asked for as a press asks, so that a game reading key messages gets them.
+    if (const HWND game = GetGameWindow()) BringGameForPress(game);
+    constexpr KeySet everyKey = (KeySet{1} << PadKeyCount) - 1;
+    SendKeyReleases(everyKey & ~kept);
 }
 
 // A key held by touch and mouse is released once. The sets themselves stay

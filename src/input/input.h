@@ -23,6 +23,9 @@ extern TouchInputCalls TouchInput;
 // Keys held by touch contacts and by the mouse.
 extern KeySet TouchMask;
 extern KeySet MouseMask;
+// Keys the mouse may not press until its button is released: SKIP after a
+// double click set the latch, so a shaky second click does not end it.
+extern KeySet MouseWithheldKeys;
 // Ctrl is held for the game by the skip latch.
 extern bool SkipLatched;
 
@@ -31,18 +34,19 @@ extern bool SkipLatched;
 KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch);
 // Sends presses and releases in ascending bit order; false if a press failed.
 bool ApplyKeyTransitions(KeySet pressed, KeySet released);
-// Menu "キー状態リセット": releases every held key but the latch's Ctrl, then
-// forgets them.
+// Menu "キー状態リセット" (and before an own window opens): the game asked
+// to the front, a release of every key the pad can press but the latch's
+// Ctrl, then the held keys forgotten.
 void ResetKeyState(HWND window);
 // Empties both sets and clears the pressed marks; nothing is sent.
 void ForgetKeyState(HWND window);
 // Sends the release of every held key (the latch's Ctrl first), then forgets
 // them: for a session that is locked or left and for a suspend.
 void ReleaseHeldKeys(HWND window);
-// Keys held when the user last left (the latch's Ctrl as SKIP), until the
-// return sends their releases again.
+// Keys held when the user last left (the latch's Ctrl as SKIP). Every return
+// sends their releases again; they are forgotten once the user is back.
 extern KeySet KeysHeldWhenLeft;
-void ResendLeftKeyReleases();
+void ResendLeftKeyReleases(bool userBack);
 
 // The one keyboard record of a press or release of vk: mapped scan code,
 // extended for the four arrow keys only, time and extra information 0.
@@ -54,16 +58,25 @@ bool ReleaseSkipLatch();
 void TapCtrlKey();
 // Releases of the keys of the set, in bit order, with no lookup and no wait.
 void SendKeyReleases(KeySet keys);
+// The game asked to the front (as for a press), then a release of every key
+// the pad can press but those kept: for keys whose state is not known.
+void ReleaseEveryPadKey(KeySet kept);
 void ReleaseAllKeys();
 
-// The registry mark of a latch that holds Ctrl, set and cleared with the latch.
-void MarkLatchHeld();
-void ClearLatchMark();
-// At start: a mark left by a run that crashed or was killed with the latch on
-// sends the Ctrl release and goes; true when there was one.
-bool ReleaseCtrlOfEarlierRun();
+// The registry mark of held keys (the latch's Ctrl included), for this logon
+// session: written when the held keys go from none to some, removed when they
+// go back to none, never per key.
+void UpdateHeldMark();
+void ClearHeldMark();
+// At start: a mark left by a run that crashed or was killed with a key held
+// releases every key the pad can press and goes; true when there was one.
+bool ReleaseKeysOfEarlierRun();
+// The last resort of a dying process: plain releases of the held keys.
+void ReleaseKeysAtLastResort();
 // The unhandled-exception filter: lets go of the held keys, then passes on.
 LONG WINAPI ReleaseKeysOnCrash(EXCEPTION_POINTERS* exception);
+// The filter, std::terminate and SIGABRT all lead to the last resort.
+void InstallLastResortRelease();
 
 // At most this many touch contacts are followed per touch message.
 constexpr UINT MaxTouchContacts = 10;
@@ -81,3 +94,6 @@ LRESULT OnLButtonDown(HWND window, WPARAM wParam, LPARAM lParam);
 LRESULT OnLButtonDblClk(HWND window, WPARAM wParam, LPARAM lParam);
 LRESULT OnLButtonUp(HWND window, WPARAM wParam, LPARAM lParam);
 LRESULT OnMouseMove(HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnMouseLeave(HWND window);
+// The capture gone to another window: the button's release will not be seen.
+LRESULT OnCaptureChanged(HWND window, HWND newCapture);

@@ -8,6 +8,7 @@
 
 KeySet TouchMask = 0;
 KeySet MouseMask = 0;
+KeySet MouseWithheldKeys = 0;
 
 namespace {
 
@@ -53,6 +54,7 @@ bool ApplyKeyTransitions(KeySet pressed, KeySet released)
 KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch)
 {
     KeySet fresh = HitTestElements(points, count);
+    if (!touch) fresh &= ~MouseWithheldKeys;
     KeySet other = touch ? MouseMask : TouchMask;
     KeySet old = TouchMask | MouseMask;
     KeySet wanted = other | fresh;
@@ -93,16 +95,16 @@ KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch)
     RequestPadFrame(MainWindow);
 
     KindMask(touch) = fresh;
+    UpdateHeldMark();
     return fresh;
 }
 
 void ResetKeyState(HWND window)
 {
-    // The one command a user tries for a stuck key: every key the sets hold
-    // is released before it is forgotten. Ctrl stays with the latch.
-    KeySet held = TouchMask | MouseMask;
-    if (SkipLatched) held &= ~SkipKeys;
-    SendKeyReleases(held);
+    // The one command a user tries for a stuck key: every key the pad can
+    // press is released, also one the sets no longer hold because its release
+    // was refused. Ctrl stays with the latch.
+    ReleaseEveryPadKey(SkipLatched ? SkipKeys : 0);
     ForgetKeyState(window);
 }
 
@@ -110,6 +112,7 @@ void ForgetKeyState(HWND window)
 {
     TouchMask = 0;
     MouseMask = 0;
+    UpdateHeldMark();
     if (CurrentPadTable) ReleaseElements(~KeySet{0});
     InvalidateRect(window, nullptr, TRUE);
 }

@@ -37,6 +37,9 @@ struct Notice {
     // The notice of the user coming back after a releasing one.
     UINT backMessage = 0;
     WPARAM backCode = 0;
+    // The return comes while the session is still locked (a resume at the
+    // sign-in screen): it and the next one resend, the unlock once more.
+    bool lockedAtReturn = false;
 };
 
 const Notice Notices[] = {
@@ -48,6 +51,8 @@ const Notice Notices[] = {
      WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT},
     {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, true, TRUE, WM_POWERBROADCAST,
      PBT_APMRESUMEAUTOMATIC},
+    {"suspend, resumed at the sign-in screen", WM_POWERBROADCAST, PBT_APMSUSPEND, true, TRUE,
+     WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, true},
     {"session unlocked", WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, false, 0},
     {"console connected", WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, false, 0},
     {"remote session connected", WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, false, 0},
@@ -110,11 +115,17 @@ TEST_CASE("leaving the session or suspending releases every held key, latch firs
             CHECK(SentKeys() == "+Z +UP -UP -Z");
 
             // The return sends the releases of what was held at leaving once
-            // more (those may have been refused meanwhile), and only once.
+            // more (those may have been refused meanwhile), until the user is
+            // back in an unlocked session.
             KeyLog.clear();
+            if (notice.lockedAtReturn)
+                MainWndProc(overlay, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
             MainWndProc(overlay, notice.backMessage, notice.backCode, 0);
             MainWndProc(overlay, notice.backMessage, notice.backCode, 0);
-            CHECK(SentKeys() == "-UP -Z -X -CTRL");
+            MainWndProc(overlay, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+            MainWndProc(overlay, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+            const std::string once = "-UP -Z -X -CTRL";
+            CHECK(SentKeys() == (notice.lockedAtReturn ? once + " " + once + " " + once : once));
         } else {
             CHECK(SentKeys() == "");
             CHECK(TouchMask == 0x21);

@@ -278,6 +278,8 @@ TEST_CASE("mouse messages keep the capture and leave touch-made ones out")
 {
     const HWND overlay = PrepareOverlay();
     KeyOutputRecorder recorder;
+    const HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
 
     struct Call {
         UINT message;
@@ -306,6 +308,20 @@ TEST_CASE("mouse messages keep the capture and leave touch-made ones out")
          {{WM_MOUSEMOVE, MK_LBUTTON, Circle(), false, {"+Z"}, 0x10, true},
           {WM_MOUSEMOVE, MK_LBUTTON, Cross(), false, {"-Z", "+X"}, 0x20, true},
           {WM_MOUSEMOVE, 0, Cross(), false, {"-X"}, 0, false}}},
+        {"another window taking the capture lets the mouse keys go",
+         {{WM_LBUTTONDOWN, MK_LBUTTON, Circle(), false, {"+Z"}, 0x10, true},
+          {WM_CAPTURECHANGED, 1, {}, false, {"-Z"}, 0, false}}},
+        {"a capture lost to nothing: the next move without the button lets the keys go",
+         {{WM_LBUTTONDOWN, MK_LBUTTON, Circle(), false, {"+Z"}, 0x10, true},
+          {WM_CAPTURECHANGED, 0, {}, false, {}, 0x10, false},
+          {WM_MOUSEMOVE, 0, Circle(), false, {"-Z"}, 0, false}}},
+        {"a drag from outside lets its keys go when the pointer leaves the overlay",
+         {{WM_MOUSEMOVE, MK_LBUTTON, Circle(), false, {"+Z"}, 0x10, true},
+          {WM_MOUSELEAVE, 0, {}, false, {"-Z"}, 0, false}}},
+        {"a shaky double click on SKIP keeps the latch it set",
+         {{WM_LBUTTONDBLCLK, MK_LBUTTON, Skip(), false, {"+CTRL"}, 0, false},
+          {WM_MOUSEMOVE, MK_LBUTTON, Skip(), false, {}, 0, false},
+          {WM_LBUTTONUP, 0, Skip(), false, {}, 0, false}}},
         {"touch-made messages never change the mouse keys",
          {{WM_LBUTTONDOWN, MK_LBUTTON, Circle(), true, {}, 0, false},
           {WM_MOUSEMOVE, MK_LBUTTON, Cross(), true, {}, 0, false},
@@ -321,8 +337,13 @@ TEST_CASE("mouse messages keep the capture and leave touch-made ones out")
             CAPTURE(i);
             KeyLog.clear();
             SetMessageExtraInfo(call.touchMade ? TouchMade : 0);
-            const LRESULT result =
-                MainWndProc(overlay, call.message, call.wParam, PointParam(call.point));
+            LRESULT result = 0;
+            if (call.message != WM_CAPTURECHANGED)
+                result = MainWndProc(overlay, call.message, call.wParam, PointParam(call.point));
+            else if (call.wParam)  // the capture changes for real: to another window or to none
+                SetCapture(other);
+            else
+                ReleaseCapture();
             SetMessageExtraInfo(0);
             // Touch-made messages are answered here and never handed on.
             if (call.touchMade) CHECK(result == 0);
@@ -332,6 +353,7 @@ TEST_CASE("mouse messages keep the capture and leave touch-made ones out")
         }
     }
     ReleaseCapture();
+    DestroyWindow(other);
     ClearInputState();
 }
 

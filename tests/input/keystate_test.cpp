@@ -2,6 +2,7 @@
 // settings and resets, checked as the exact key records sent, both key sets,
 // the latch and the marks the pad shows.
 #include <doctest/doctest.h>
+#include <csignal>
 #include <string>
 #include <vector>
 #include "app/app.h"
@@ -23,7 +24,7 @@ const ContactPoint Log = {65, 99};
 const ContactPoint Size = {50, 170};
 const ContactPoint Nowhere = {-1, -1};
 
-enum class Act { Touch, Mouse, Latch, Reset, DropGame, RestoreGame };
+enum class Act { Touch, Mouse, Latch, Reset, DropGame, RestoreGame, Crash };
 
 struct Step {
     Act act;
@@ -42,6 +43,12 @@ struct Scenario {
 };
 
 using Keys = std::vector<std::string>;
+
+// The releases of every key the pad can press, in bit order, and without Ctrl.
+const Keys EveryKeyUp = {"-UP",    "-DOWN", "-LEFT", "-RIGHT", "-Z", "-X",
+                         "-SHIFT", "-CTRL", "-ESC",  "-F1",    "-A", "-S"};
+const Keys EveryKeyUpButCtrl = {"-UP",    "-DOWN", "-LEFT", "-RIGHT", "-Z", "-X",
+                                "-SHIFT", "-ESC",  "-F1",   "-A",     "-S"};
 
 const Scenario Scenarios[] = {
     {"two fingers, one message each",
@@ -107,20 +114,26 @@ const Scenario Scenarios[] = {
       {Act::Touch, {Up, Circle}, Keys{}, 0x1, 0, false, "↑", 0},
       {Act::Touch, {}, Keys{"-UP"}, 0, 0, false, "", 0},
       {Act::RestoreGame, {}, Keys{}, 0, 0, false, "", 0}}},
-    {"reset while a finger holds ○ releases Z, then the finger presses again",
+    {"reset while a finger holds ○ releases every key, then the finger presses again",
      {{Act::Touch, {Circle}, Keys{"+Z"}, 0x10, 0, false, "○", 0},
-      {Act::Reset, {}, Keys{"-Z"}, 0, 0, false, "", 0},
+      {Act::Reset, {}, EveryKeyUp, 0, 0, false, "", 0},
       {Act::Touch, {Circle}, Keys{"+Z"}, 0x10, 0, false, "○", 0},
       {Act::Touch, {}, Keys{"-Z"}, 0, 0, false, "", 0}}},
     {"reset while latched keeps the latch and its mark",
      {{Act::Mouse, {Cross}, Keys{"+X"}, 0, 0x20, false, "×", 0},
       {Act::Latch, {}, Keys{"+CTRL"}, 0, 0x20, true, "× スキップ(PL)", 0},
-      {Act::Reset, {}, Keys{"-X"}, 0, 0, true, "スキップ(L)", 0},
+      {Act::Reset, {}, EveryKeyUpButCtrl, 0, 0, true, "スキップ(L)", 0},
       {Act::Mouse, {Nowhere}, Keys{}, 0, 0, true, "スキップ(L)", 0}}},
     {"reset while latched with a finger still on SKIP leaves Ctrl to the latch",
      {{Act::Touch, {Skip}, Keys{"+CTRL"}, 0x80, 0, false, "スキップ", 0},
       {Act::Latch, {}, Keys{"+CTRL"}, 0x80, 0, true, "スキップ(PL)", 0},
-      {Act::Reset, {}, Keys{}, 0, 0, true, "スキップ(L)", 0}}},
+      {Act::Reset, {}, EveryKeyUpButCtrl, 0, 0, true, "スキップ(L)", 0}}},
+    {"reset with nothing known held still releases every key, for one refused before",
+     {{Act::Reset, {}, EveryKeyUp, 0, 0, false, "", 0}}},
+    {"the last resort (crash filter, then SIGABRT) releases the latch's Ctrl and the held keys",
+     {{Act::Touch, {Up}, Keys{"+UP"}, 0x1, 0, false, "↑", 0},
+      {Act::Latch, {}, Keys{"+CTRL"}, 0x1, 0, true, "↑ スキップ(PL)", 0},
+      {Act::Crash, {}, Keys{"-CTRL", "-UP", "-CTRL", "-UP"}, 0x1, 0, true, "↑ スキップ(PL)", 0}}},
 };
 
 void RunStep(TestPadWindows& windows, const Step& step)
@@ -146,6 +159,11 @@ void RunStep(TestPadWindows& windows, const Step& step)
         break;
     case Act::RestoreGame:
         windows.game = CreateTestGameWindow();
+        break;
+    case Act::Crash:
+        CHECK(ReleaseKeysOnCrash(nullptr) == EXCEPTION_CONTINUE_SEARCH);
+        InstallLastResortRelease();
+        std::raise(SIGABRT);  // the handler returns: raise is no abort
         break;
     }
 }
@@ -266,7 +284,7 @@ TEST_CASE("the reset releases every held key once, forgets it and repaints")
     KeyLog.clear();
 
     ResetKeyState(windows.overlay);
-    CHECK(JoinWords(KeyLog) == "-UP -Z -X");
+    CHECK(JoinWords(KeyLog) == JoinWords(EveryKeyUp));
     CHECK(TouchMask == 0);
     CHECK(MouseMask == 0);
     CHECK(PadMarks().empty());

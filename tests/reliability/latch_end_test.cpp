@@ -240,6 +240,15 @@ TEST_SUITE("hooks")
             {"the settings dialog",
              [](InProcessOverlay& o, HWND) { OpenOwnWindow(o, WM_COMMAND, IDM_SETTINGS, 0); },
              true},
+            // A key held behind the window would keep acting in the game.
+            {"the About box while a finger holds ↑",
+             [](InProcessOverlay& o, HWND) {
+                 o.Touch({UpSpot()});
+                 OpenOwnWindow(o, WM_COMMAND, IDM_ABOUT, 0);
+                 CHECK(TouchMask == 0);
+                 CHECK(Count(KeyLog, "-UP") == 1);
+             },
+             true},
             {"Escape, in a latch after a hook the system had already removed",
              [](InProcessOverlay& o, HWND) {
                  HookCensus::FailNextRemoval();

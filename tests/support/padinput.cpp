@@ -436,6 +436,8 @@ void ClearInputState()
     TouchMask = 0;
     MouseMask = 0;
     KeysHeldWhenLeft = 0;
+    MouseWithheldKeys = 0;
+    ClearHeldMark();
     UnlatchSkipElements();
     ReleaseElements(~KeySet{0});
     WindowClosing = false;
