@@ -88,6 +88,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     MainWindow = window;
     InitOverlay(window);
     AddTrayIcon();
+    TellDiagnosticLogRefused();
     RegisterTaskbarCreated(window);
     AllowAnotherStartNotice(window);
     RegisterSessionNotices(window);
