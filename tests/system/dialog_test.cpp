@@ -86,8 +86,10 @@ DWORD StoredDword(const wchar_t* name, const wchar_t* subkey = L"")
 
 const wchar_t VendorKey[] = L"SOFTWARE\\Lumenkey Works";
 
-// Below a volatile key only volatile keys can be made: the settings key cannot.
-void BlockSettingsKey()
+// A running Orvex whose OK could not save a change to auto-start (below a
+// volatile key only volatile keys can be made: the settings key cannot); the
+// warning it shows.
+HWND FailFirstSave(SettingsSession& session)
 {
     DeleteOrvexSettings();
     RegDeleteKeyW(HKEY_CURRENT_USER, VendorKey);
@@ -95,6 +97,11 @@ void BlockSettingsKey()
     REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, VendorKey, 0, nullptr, REG_OPTION_VOLATILE,
                             KEY_ALL_ACCESS, nullptr, &blocked, nullptr) == ERROR_SUCCESS);
     RegCloseKey(blocked);
+    REQUIRE(session.Start());
+    REQUIRE(session.Open());
+    session.Click(IDC_SETTINGS_AUTOEXEC);
+    REQUIRE(session.Close(IDOK));
+    return WaitForProcessDialog(session.ProcessId(), L"Orvex");
 }
 
 void TypeWithKeyboard(const char* keys)
@@ -288,13 +295,8 @@ TEST_CASE("a second request while the dialog is open opens no second dialog")
 
 TEST_CASE("a save that fails is told once and the change is saved at the next OK")
 {
-    BlockSettingsKey();
     SettingsSession session;
-    REQUIRE(session.Start());
-    REQUIRE(session.Open());
-    session.Click(IDC_SETTINGS_AUTOEXEC);
-    REQUIRE(session.Close(IDOK));
-    const HWND told = WaitForProcessDialog(session.ProcessId(), L"Orvex");
+    const HWND told = FailFirstSave(session);
     CHECK(told);
     PostMessageW(told, WM_COMMAND, IDOK, 0);
     CHECK(WaitUntil([&] { return !IsWindow(told); }));
@@ -311,13 +313,8 @@ TEST_CASE("a save that fails is told once and the change is saved at the next OK
 
 TEST_CASE("a save still pending at exit is made then; the tray opens no dialog over the warning")
 {
-    BlockSettingsKey();
     SettingsSession session;
-    REQUIRE(session.Start());
-    REQUIRE(session.Open());
-    session.Click(IDC_SETTINGS_AUTOEXEC);
-    REQUIRE(session.Close(IDOK));
-    const HWND told = WaitForProcessDialog(session.ProcessId(), L"Orvex");
+    const HWND told = FailFirstSave(session);
     REQUIRE(told);
     PostMessageW(session.Overlay(), WM_TRAYNOTIFY, 1, WM_LBUTTONDOWN);
     PumpFor(500);
