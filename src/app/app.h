@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
+#include <string>
 #include "base/handle.h"
 #include "base/messages.h"
 #include "base/overlay.h"
@@ -105,9 +106,11 @@ LRESULT OnTaskbarCreated();
 // The game runs elevated: the user is told in the tray icon's balloon.
 void OnGameInputBlocked();
 
-// One copy per logon session. False when another copy holds the session's
+// One copy per logon session and user. False when another copy holds the
 // claim; claim keeps the object for this process's lifetime either way.
 bool ClaimFirstCopy(UniqueHandleObject& claim);
+// The claim's name in the session's namespace, with the user's SID.
+std::wstring FirstCopyObjectName();
 // A second start: tells the running copy's overlay, waiting a few seconds for
 // it to exist.
 void HandOverToFirstCopy(HINSTANCE instance);
@@ -116,6 +119,9 @@ void AllowAnotherStartNotice(HWND window);
 void OnAnotherStart(HWND window);
 
 // Opens the diagnostic log when the command line ("/log" or "-log", any case)
-// or the registry asks for it.
-void StartDiagnosticLog(const wchar_t* commandLine);
+// or the registry asks for it, at path or by default at its usual place. Its
+// first line names the account and the integrity level the program runs at.
+void StartDiagnosticLog(const wchar_t* commandLine, const wchar_t* path = nullptr);
+// A log asked for that could not be opened: the tray icon's balloon says so.
+void TellDiagnosticLogRefused();
 void StopDiagnosticLog(int exitCode);

@@ -1,12 +1,34 @@
 // One copy per logon session. The first copy holds a named object in the
-// session's own namespace (a copy in another logon session has its own); a
+// session's own namespace, named after the user as well (a copy in another
+// logon session, or started as another user on this desktop, has its own); a
 // second start hands over to the first and ends without touching the settings.
 #include "app.h"
+#include <sddl.h>
 #include "base/log.h"
 
 namespace {
 
-const wchar_t FirstCopyObjectName[] = L"Local\\Lumenkey Works Orvex";
+const wchar_t FirstCopyObjectPrefix[] = L"Local\\Lumenkey Works Orvex";
+
+// The text form of the process's user SID, or empty when it cannot be read.
+std::wstring CurrentUserSidText()
+{
+    UniqueHandleObject token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return std::wstring();
+    union {
+        TOKEN_USER user;
+        // cppcheck-suppress unusedStructMember ; it only sizes the buffer
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } buffer = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, &buffer, sizeof(buffer), &size))
+        return std::wstring();
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(buffer.user.User.Sid, &text)) return std::wstring();
+    std::wstring sid(text);
+    LocalFree(text);
+    return sid;
+}
 
 // The first copy may have its object but not yet its window.
 constexpr int FirstCopySearches = 50;
@@ -20,9 +42,15 @@ static_assert(sizeof(AnotherStartText) <= sizeof(NOTIFYICONDATAW::szInfo), "text
 
 }  // namespace
 
+std::wstring FirstCopyObjectName()
+{
+    const std::wstring sid = CurrentUserSidText();
+    return sid.empty() ? FirstCopyObjectPrefix : FirstCopyObjectPrefix + (L" " + sid);
+}
+
 bool ClaimFirstCopy(UniqueHandleObject& claim)
 {
-    const HANDLE object = CreateMutexW(nullptr, FALSE, FirstCopyObjectName);
+    const HANDLE object = CreateMutexW(nullptr, FALSE, FirstCopyObjectName().c_str());
     const DWORD error = GetLastError();
     claim.reset(object);
     // A copy started as administrator holds an object this one may not open.

@@ -92,6 +92,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     ReleaseKeysOfEarlierRun();
     InitOverlay(window);
     AddTrayIcon();
+    TellDiagnosticLogRefused();
     RegisterTaskbarCreated(window);
     AllowAnotherStartNotice(window);
     RegisterSessionNotices(window);

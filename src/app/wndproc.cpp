@@ -11,6 +11,16 @@ namespace {
 const wchar_t SaveFailedText[] =
     L"設定をレジストリに保存できませんでした。変更はこのまま残り、次に設定を OK で閉じたときに"
     L"もう一度保存されます。";
+const wchar_t ExitSaveFailedText[] =
+    L"設定をレジストリに保存できませんでした。終了するため、保存されていない変更は失われます。";
+
+// A save after OK failed and was told: the change waits for the next OK, or
+// for the exit, which tries it once more.
+bool SavePending = false;
+// The settings dialog or the warning after it is up. Both run modal loops in
+// which the tray icon still answers, and the dialog's own handle is gone
+// while the warning shows.
+bool SettingsSequenceRunning = false;
 
 void OnDestroy(HWND window)
 {
@@ -36,9 +46,18 @@ void OnDestroy(HWND window)
     PostQuitMessage(0);
 }
 
+// The last chance for a change the registry refused: lost with the program
+// unless this save works, and the user is told when it does not.
+void SavePendingSettings(HWND window)
+{
+    if (!SavePending || !Settings.IsModified || SaveSettings(Settings)) return;
+    MessageBoxW(window, ExitSaveFailedText, L"Orvex", MB_OK | MB_ICONWARNING);
+}
+
 // The program ends whatever the answer to the game's close question.
 void OnExit(HWND window)
 {
+    SavePendingSettings(window);
     if (Settings.IsAutoMGQClose) CloseGame();
     DestroyWindow(window);
 }
@@ -158,20 +177,24 @@ LRESULT OnMouseActivate()
 }  // namespace
 
 // The one way into the settings dialog, from the menu and the tray icon alike.
-// The tray icon still answers while the dialog runs its modal loop; a second
-// request only brings the open dialog to the front.
+// The tray icon still answers while the dialog or the warning after it runs
+// its modal loop; a second request only brings the open dialog to the front.
 void RunSettingsSequence(HWND window)
 {
-    if (const HWND open = CurrentSettingsDialog()) {
-        SetForegroundWindow(open);
+    if (SettingsSequenceRunning) {
+        if (const HWND open = CurrentSettingsDialog()) SetForegroundWindow(open);
         return;
     }
+    SettingsSequenceRunning = true;
     EndKeysForOwnWindow(window);
     const INT_PTR ended =
         DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), MainWindow, SettingsDialog, 0);
     // OK saves a modified record, and only a complete save clears the mark.
-    if (ended == IDOK && Settings.IsModified)
-        MessageBoxW(window, SaveFailedText, L"Orvex", MB_OK | MB_ICONWARNING);
+    if (ended == IDOK) {
+        SavePending = Settings.IsModified;
+        if (SavePending) MessageBoxW(window, SaveFailedText, L"Orvex", MB_OK | MB_ICONWARNING);
+    }
+    SettingsSequenceRunning = false;
     if (!Settings.IsDisplayChanged) return;
     ApplyDisplaySettings(window);
     Settings.IsDisplayChanged = false;

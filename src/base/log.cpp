@@ -10,7 +10,10 @@ namespace {
 HANDLE LogFile = INVALID_HANDLE_VALUE;
 std::wstring LogPath;
 DWORD LogLimit = 0;
-DWORD LogSize = 0;
+ULONGLONG LogSize = 0;
+// The size past which the next line turns the file over: the limit, or a
+// step beyond the size at which a turnover could not rename the file.
+ULONGLONG TurnOverSize = 0;
 
 constexpr int LineCapacity = 512;
 
@@ -23,7 +26,8 @@ bool OpenLogFile(DWORD disposition)
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(LogFile, &size)) size.QuadPart = 0;
     // A file past the limit (a larger limit before) is turned over at the first line.
-    LogSize = size.QuadPart > LogLimit ? LogLimit : static_cast<DWORD>(size.QuadPart);
+    LogSize = static_cast<ULONGLONG>(size.QuadPart);
+    TurnOverSize = LogLimit;
     return true;
 }
 
@@ -33,11 +37,18 @@ void CloseLogFile()
     LogFile = INVALID_HANDLE_VALUE;
 }
 
-// The full file is kept once as "<name>.1", replacing the one kept before.
+// The full file is kept once as "<name>.1", replacing the one kept before. It
+// is renamed while still open (it is opened sharing deletion), so a viewer
+// that holds it without that share only makes the rename fail: the lines then
+// go on into the current file, past the limit, and the rename is tried again
+// a sixteenth of the limit later. The full log is never truncated.
 bool TurnOverLogFile()
 {
+    if (!MoveFileExW(LogPath.c_str(), (LogPath + L".1").c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        TurnOverSize = LogSize + LogLimit / 16;
+        return true;
+    }
     CloseLogFile();
-    MoveFileExW(LogPath.c_str(), (LogPath + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
     return OpenLogFile(CREATE_ALWAYS);
 }
 
@@ -85,7 +96,7 @@ void LogEvent(const char* format, ...)
     line[length++] = '\r';
     line[length++] = '\n';
     const DWORD size = static_cast<DWORD>(length);
-    if (LogSize + size > LogLimit && !TurnOverLogFile()) return;
+    if (LogSize + size > TurnOverSize && !TurnOverLogFile()) return;
     DWORD written = 0;
     if (WriteFile(LogFile, line, size, &written, nullptr)) LogSize += written;
 }

@@ -1,7 +1,8 @@
 // The diagnostic log: one line per event, with a time stamp, for finding out
 // why a key did not arrive. Off unless asked for; then each line is formatted
 // on the stack and written with one WriteFile to a file kept open, and when it
-// is off a call costs one test of a flag. Lines are plain ASCII text.
+// is off a call costs one test of a flag. Lines are plain text, ASCII but for
+// the account name of the first line (UTF-8).
 #pragma once
 #include <windows.h>
 #include <string>

@@ -15,6 +15,7 @@ HHOOK KeyboardHook = nullptr;
 // release of an Escape pressed before the hook went in (the pad's LOG held
 // when the latch went on) must reach the game.
 bool EscapeSwallowed = false;
+SkipLockHookReport Report = {};
 
 void PostSkipRelease()
 {
@@ -45,14 +46,22 @@ int __cdecl SetSkipLockHook(HWND overlay, HWND game)
     GameWindow = game;
     EscapeSwallowed = false;
     int result = 1;
-    if (!ForegroundHook) {
+    if (ForegroundHook) {
+        Report.ForegroundOutcome = SkipHookKept;
+    } else {
         ForegroundHook = SetWinEventHook(
             EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, ModuleInstance, WinEventProc, 0, 0,
             WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNTHREAD | WINEVENT_SKIPOWNPROCESS);
+        Report.ForegroundOutcome = ForegroundHook ? SkipHookInstalled : SkipHookInstallFailed;
+        Report.ForegroundError = ForegroundHook ? 0 : GetLastError();
         if (!ForegroundHook) result = 0;
     }
-    if (!KeyboardHook) {
+    if (KeyboardHook) {
+        Report.KeyboardOutcome = SkipHookKept;
+    } else {
         KeyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyProc, ModuleInstance, 0);
+        Report.KeyboardOutcome = KeyboardHook ? SkipHookInstalled : SkipHookInstallFailed;
+        Report.KeyboardError = KeyboardHook ? 0 : GetLastError();
         if (!KeyboardHook) return 0;
     }
     return result;
@@ -61,21 +70,43 @@ int __cdecl SetSkipLockHook(HWND overlay, HWND game)
 int __cdecl UnsetSkipLockHook()
 {
     int result = 1;
+    Report.ForegroundOutcome = SkipHookUntouched;
+    Report.ForegroundError = 0;
+    Report.KeyboardOutcome = SkipHookUntouched;
+    Report.KeyboardError = 0;
     if (ForegroundHook) {
-        if (UnhookWinEvent(ForegroundHook))
+        if (UnhookWinEvent(ForegroundHook)) {
             ForegroundHook = nullptr;
-        else
+            Report.ForegroundOutcome = SkipHookRemoved;
+        } else {
+            Report.ForegroundOutcome = SkipHookRemoveFailed;
+            Report.ForegroundError = GetLastError();
             result = 0;
+        }
     }
     if (KeyboardHook) {
         // The system removes a low-level hook that timed out on its own; a
         // handle it no longer knows must not stand in for the next hook.
-        if (UnhookWindowsHookEx(KeyboardHook) || GetLastError() == ERROR_INVALID_HOOK_HANDLE)
+        if (UnhookWindowsHookEx(KeyboardHook)) {
             KeyboardHook = nullptr;
-        else
-            result = 0;
+            Report.KeyboardOutcome = SkipHookRemoved;
+        } else {
+            Report.KeyboardError = GetLastError();
+            Report.KeyboardOutcome = Report.KeyboardError == ERROR_INVALID_HOOK_HANDLE
+                                         ? SkipHookGoneBefore
+                                         : SkipHookRemoveFailed;
+            if (Report.KeyboardOutcome == SkipHookGoneBefore)
+                KeyboardHook = nullptr;
+            else
+                result = 0;
+        }
     }
     return result;
+}
+
+void __cdecl GetSkipLockHookReport(SkipLockHookReport* report)
+{
+    if (report) *report = Report;
 }
 
 LRESULT CALLBACK KeyProc(int code, WPARAM wParam, LPARAM lParam)

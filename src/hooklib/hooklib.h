@@ -19,6 +19,25 @@ ORVEX_DLL_API int __cdecl SetSkipLockHook(HWND overlay, HWND game);
 // already removed counts as removed.
 ORVEX_DLL_API int __cdecl UnsetSkipLockHook();
 
+// What became of one hook at the last SetSkipLockHook or UnsetSkipLockHook,
+// with GetLastError where the system was asked (0 when nothing went wrong).
+enum SkipLockHookOutcome : int {
+    SkipHookUntouched = 0,  // nothing to do: none installed, nothing asked
+    SkipHookInstalled = 1,
+    SkipHookInstallFailed = 2,
+    SkipHookRemoved = 3,
+    SkipHookGoneBefore = 4,  // the system had already removed it (a timed-out keyboard hook)
+    SkipHookRemoveFailed = 5,
+    SkipHookKept = 6,  // not removed before, so it serves this latch
+};
+struct SkipLockHookReport {
+    int ForegroundOutcome;
+    DWORD ForegroundError;
+    int KeyboardOutcome;
+    DWORD KeyboardError;
+};
+ORVEX_DLL_API void __cdecl GetSkipLockHookReport(SkipLockHookReport* report);
+
 // Called by the system through the hooks.
 ORVEX_DLL_API LRESULT CALLBACK KeyProc(int code, WPARAM wParam, LPARAM lParam);
 ORVEX_DLL_API void CALLBACK WinEventProc(HWINEVENTHOOK hook, DWORD event, HWND window,

@@ -12,6 +12,36 @@ bool SkipLatched = false;
 
 namespace {
 
+const char* SkipHookOutcomeText(int outcome)
+{
+    switch (outcome) {
+    case SkipHookInstalled:
+        return "installed";
+    case SkipHookInstallFailed:
+        return "not installed";
+    case SkipHookRemoved:
+        return "removed";
+    case SkipHookGoneBefore:
+        return "already removed by the system";
+    case SkipHookRemoveFailed:
+        return "not removed";
+    case SkipHookKept:
+        return "kept from before";
+    default:
+        return "not there";
+    }
+}
+
+// Each hook on its own, so that a failure says which one and why.
+void LogSkipHooks(const char* step)
+{
+    SkipLockHookReport report = {};
+    GetSkipLockHookReport(&report);
+    LogEvent("skip hooks %s: foreground %s (error %lu), keyboard %s (error %lu)", step,
+             SkipHookOutcomeText(report.ForegroundOutcome), report.ForegroundError,
+             SkipHookOutcomeText(report.KeyboardOutcome), report.KeyboardError);
+}
+
 // How long the game gets to come to the front before a key goes out.
 constexpr DWORD ForegroundWaitMs = 100;
 
@@ -105,8 +135,8 @@ bool SetSkipLatch()
     SkipLatched = true;
     UpdateHeldMark();
     LatchSkipElements();
-    const int installed = SetSkipLockHook(MainWindow, CachedGameWindow);
-    LogEvent("skip hooks installed: %s", installed ? "yes" : "not both");
+    SetSkipLockHook(MainWindow, CachedGameWindow);
+    LogSkipHooks("installed");
     return true;
 }
 
@@ -116,8 +146,8 @@ bool ReleaseSkipLatch()
     SendKeyRecord(VK_CONTROL, true);
     SkipLatched = false;
     UpdateHeldMark();
-    const int removed = UnsetSkipLockHook();
-    LogEvent("skip hooks removed: %s", removed ? "yes" : "one stays");
+    UnsetSkipLockHook();
+    LogSkipHooks("removed");
     UnlatchSkipElements();
     return true;
 }

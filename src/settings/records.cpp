@@ -1,5 +1,6 @@
 // Window rectangles per screen resolution: the list, its registry form under
 // the subkey "Window", and where both windows go at a resolution.
+#include <algorithm>
 #include <cwchar>
 #include "base/overlay.h"
 #include "base/handle.h"
@@ -88,11 +89,12 @@ bool WriteStoredRecord(HKEY windowKey, const WindowRecord& record)
     return written;
 }
 
-// Each subkey is tried once; one whose name does not fit a resolution key was
-// never read, so it stays, and the walk goes on past it. A record is deleted
-// with whatever keys lie below it, or it would come back at every start.
-// False when a record could not be deleted.
-bool DeleteStoredRecords(HKEY windowKey)
+// Only records this program could have loaded are deleted, and only when the
+// list no longer holds them: a subkey it could not read (a long name, a value
+// missing or of another type) was never shown, so no save may take it away. A
+// record is deleted with whatever keys lie below it, or it would come back at
+// every start. False when a record could not be deleted.
+bool DeleteDroppedRecords(HKEY windowKey, const WindowRecordList& list)
 {
     bool deleted = true;
     DWORD index = 0;
@@ -107,6 +109,12 @@ bool DeleteStoredRecords(HKEY windowKey)
         }
         if (found != ERROR_SUCCESS) return deleted;
         name[ResolutionKeyCapacity - 1] = L'\0';
+        RECT inputRect, mgqRect;
+        if (FindWindowRecord(list, name) ||
+            !ReadStoredRecord(windowKey, name, inputRect, mgqRect)) {
+            ++index;
+            continue;
+        }
         // What lies below first; once the record has gone the next name takes this index.
         RegDeleteTreeW(windowKey, name);
         const LONG gone = RegDeleteKeyW(windowKey, name);
@@ -116,8 +124,28 @@ bool DeleteStoredRecords(HKEY windowKey)
     }
 }
 
+// A recorded place counts only when enough of the window shows on one
+// monitor's work area to be taken hold of: as much as its caption, or a
+// quarter of the window where that is less. Wide arithmetic, since stored
+// rectangles may hold any 32-bit values.
+bool ShowsEnoughOn(const RECT& client, LONG caption, const RECT& workArea)
+{
+    const int64_t top = int64_t{client.top} - caption;
+    const int64_t width = int64_t{client.right} - client.left;
+    const int64_t height = int64_t{client.bottom} - top;
+    if (width <= 0 || height <= 0) return false;
+    const int64_t shownWidth =
+        int64_t{std::min(client.right, workArea.right)} - std::max(client.left, workArea.left);
+    const int64_t shownHeight =
+        std::min<int64_t>(client.bottom, workArea.bottom) - std::max<int64_t>(top, workArea.top);
+    if (shownWidth <= 0 || shownHeight <= 0) return false;
+    const int64_t needed = std::min(width * caption, width * (height / 4));
+    return shownWidth * shownHeight >= std::max<int64_t>(needed, 1);
+}
+
 struct WorkAreaSearch {
-    RECT Overlay;
+    RECT Client;
+    LONG Caption;
     bool Met;
 };
 
@@ -126,21 +154,25 @@ BOOL CALLBACK MeetWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data)
     WorkAreaSearch& search = *reinterpret_cast<WorkAreaSearch*>(data);
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
-    RECT common;
-    if (GetMonitorInfoW(monitor, &info) && IntersectRect(&common, &search.Overlay, &info.rcWork))
+    if (GetMonitorInfoW(monitor, &info) &&
+        ShowsEnoughOn(search.Client, search.Caption, info.rcWork))
         search.Met = true;
     return search.Met ? FALSE : TRUE;
 }
 
-// The overlay keeps its own size wherever a record puts it.
-bool OverlayMeetsAnyWorkArea(const RECT& inputRect)
+bool ShowsOnAnyWorkArea(const RECT& client)
 {
-    WorkAreaSearch search = {{inputRect.left, inputRect.top,
-                              SaturatingAdd(inputRect.left, OverlayClientWidth),
-                              SaturatingAdd(inputRect.top, OverlayClientHeight)},
-                             false};
+    WorkAreaSearch search = {client, GetSystemMetrics(SM_CYCAPTION), false};
     EnumDisplayMonitors(nullptr, nullptr, MeetWorkArea, reinterpret_cast<LPARAM>(&search));
     return search.Met;
+}
+
+// The overlay keeps its own size wherever a record puts it.
+bool OverlayShowsOnAnyWorkArea(const RECT& inputRect)
+{
+    return ShowsOnAnyWorkArea({inputRect.left, inputRect.top,
+                               SaturatingAdd(inputRect.left, OverlayClientWidth),
+                               SaturatingAdd(inputRect.top, OverlayClientHeight)});
 }
 }  // namespace
 
@@ -239,10 +271,11 @@ bool WriteWindowRecords(HKEY settingsKey, const WindowRecordList& list)
     if (RegCreateKeyExW(settingsKey, WindowSubkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         windowKey.put(), nullptr) != ERROR_SUCCESS)
         return false;
-    bool written = DeleteStoredRecords(windowKey.get());
+    // Written before anything is deleted: a save cut short keeps every record.
+    bool written = true;
     for (const WindowRecord& record : list)
         written = WriteStoredRecord(windowKey.get(), record) && written;
-    return written;
+    return DeleteDroppedRecords(windowKey.get(), list) && written;
 }
 
 Placement DefaultPlacement(int screenWidth, int screenHeight)
@@ -283,10 +316,11 @@ Placement LookupPlacement(const WindowRecordList& list, const wchar_t* key)
     const WindowRecord* record = FindWindowRecord(list, key);
     // A record that would put the overlay where no screen shows it (a monitor
     // since removed, a damaged value) would leave the pad out of reach.
-    if (!record || !OverlayMeetsAnyWorkArea(record->InputRect)) return DefaultPlacement();
+    if (!record || !OverlayShowsOnAnyWorkArea(record->InputRect)) return DefaultPlacement();
     Placement p = DefaultPlacement();
-    // Only the game's width tells whether a game window was known at recording.
-    if (RectWidth(record->MGQRect) != 0) {
+    // Only the game's width tells whether a game window was known at recording;
+    // a game recorded out of reach takes its default place as well.
+    if (RectWidth(record->MGQRect) != 0 && ShowsOnAnyWorkArea(record->MGQRect)) {
         p.GamePos = {record->MGQRect.left, record->MGQRect.top};
         p.GameSize = {RectWidth(record->MGQRect), RectHeight(record->MGQRect)};
     }

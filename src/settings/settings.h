@@ -69,7 +69,9 @@ struct Placement {
 Placement DefaultPlacement(int screenWidth, int screenHeight);
 Placement DefaultPlacement();  // for the primary screen's current size
 // The record's places, or the defaults when there is none or when the
-// overlay would meet no monitor's work area there.
+// overlay would not show enough on any one monitor's work area there (as much
+// as its caption, or a quarter of the window where that is less); the game's
+// recorded place follows the same rule and falls back to its default alone.
 Placement LookupPlacement(const WindowRecordList& list, const wchar_t* key);
 
 // The game's executable path from its install record, or empty.

@@ -5,6 +5,7 @@
 #include <vector>
 #include "app/app.h"
 #include "notifyrecorder.h"
+#include "support.h"
 
 namespace {
 
@@ -95,4 +96,39 @@ TEST_CASE(
     CHECK((GetWindowLongW(scope.window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
     CHECK(GetForegroundWindow() != scope.window);
     CHECK(scope.tray.CountBalloons() == 1);
+}
+
+TEST_CASE("the first copy's claim belongs to this user; the session's name alone is no claim")
+{
+    UniqueHandleObject claim;
+    {
+        const UniqueHandleObject other(
+            CreateMutexW(nullptr, FALSE, L"Local\\Lumenkey Works Orvex"));
+        CHECK(ClaimFirstCopy(claim));
+    }
+    claim.reset();
+    const UniqueHandleObject ours(CreateMutexW(nullptr, FALSE, FirstCopyObjectName().c_str()));
+    CHECK_FALSE(ClaimFirstCopy(claim));
+}
+
+TEST_CASE("the log's first line names the user and the integrity level; a log not opened is told")
+{
+    TaskbarScope scope;
+    const std::wstring path = TempFilePath(L"diagnostic-start");
+    DeleteFileW(path.c_str());
+    StartDiagnosticLog(L"Orvex.exe /log", path.c_str());
+    StopDiagnosticLog(0);
+    wchar_t user[257] = L"";
+    DWORD length = 257;
+    REQUIRE(GetUserNameW(user, &length));
+    const std::string first = ReadGameLog(path).at(0);
+    CHECK(first.find(" user " + std::string(user, user + length - 1) + ",") != std::string::npos);
+    CHECK(first.find(" integrity ") != std::string::npos);
+    TellDiagnosticLogRefused();
+    CHECK(scope.tray.CountBalloons() == 0);
+
+    StartDiagnosticLog(L"Orvex.exe /log", L"C:\\no such folder\\orvex.log");
+    TellDiagnosticLogRefused();
+    CHECK(scope.tray.CountBalloons() == 1);
+    StartDiagnosticLog(L"Orvex.exe");  // not asked for: nothing left to tell
 }

@@ -407,3 +407,26 @@ TEST_CASE("the diagnostic log names each key sent, and for a refused one the sys
             errors += line.find("error=5") != std::string::npos ? "1" : "0";
     CHECK(errors == "0011");
 }
+
+TEST_CASE("the diagnostic log names each skip hook with its result and the system's error")
+{
+    const std::wstring path = TempFilePath(L"inject-hooks");
+    DeleteFileW(path.c_str());
+    REQUIRE(OpenDiagnosticLog(path.c_str(), DiagnosticLogLimit));
+    {
+        LatchBench bench;
+        REQUIRE(bench.Create());
+        Desk.foreground = Desk.game;
+        REQUIRE(SetSkipLatch());
+        ReleaseSkipLatch();
+    }
+    CloseDiagnosticLog();
+    std::string hooks;
+    for (const std::string& line : ReadGameLog(path)) {
+        const size_t at = line.find("skip hooks");
+        if (at != std::string::npos) hooks += line.substr(at, line.find('\r') - at) + "|";
+    }
+    CHECK(hooks ==
+          "skip hooks installed: foreground installed (error 0), keyboard installed (error 0)|"
+          "skip hooks removed: foreground removed (error 0), keyboard removed (error 0)|");
+}

@@ -188,10 +188,18 @@ TEST_CASE("placement looked up for a resolution")
                     MakeRect(INT_MAX, 0, INT_MIN, -1));
     // Where no monitor's work area is (a monitor since removed, a damaged value).
     PutWindowRecord(list, L"offscreen", MakeRect(-30000, 50, -29660, 570), GameA);
+    PutWindowRecord(list, L"gameaway", InputA, MakeRect(-30000, 40, -28720, 760));
+    // One pixel column on the work area is no place a finger can reach.
+    RECT work = {};
+    REQUIRE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    PutWindowRecord(list, L"sliver", MakeRect(work.right - 1, 50, work.right + 339, 570), GameA);
     const Placement defaults = DefaultPlacement();
 
     CHECK(SamePlacement(LookupPlacement(list, L"800x600"), defaults));
     CHECK(SamePlacement(LookupPlacement(list, L"offscreen"), defaults));
+    CHECK(SamePlacement(LookupPlacement(list, L"sliver"), defaults));
+    CHECK(SamePlacement(LookupPlacement(list, L"gameaway"),
+                        Placement{{100, 50}, {340, 520}, defaults.GamePos, defaults.GameSize}));
     CHECK(SamePlacement(LookupPlacement(WindowRecordList{}, L"full"), defaults));
 
     const Placement full = LookupPlacement(list, L"full");
@@ -204,13 +212,13 @@ TEST_CASE("placement looked up for a resolution")
             SamePlacement(p, Placement{{10, 20}, {340, 520}, defaults.GamePos, defaults.GameSize}));
     }
 
-    // Sizes of rectangles spanning the whole 32-bit range saturate.
+    // Sizes of rectangles spanning the whole 32-bit range saturate; a game
+    // rectangle with no width on any screen takes the default place.
     const Placement extreme = LookupPlacement(list, L"extreme");
     CHECK(extreme.OverlaySize.cx == INT_MAX);
     CHECK(extreme.OverlaySize.cy == INT_MAX);
-    CHECK(extreme.GameSize.cx == INT_MIN);
-    CHECK(extreme.GameSize.cy == -1);
-    CHECK(extreme.GamePos.x == INT_MAX);
+    CHECK(extreme.GameSize.cx == defaults.GameSize.cx);
+    CHECK(extreme.GamePos.x == defaults.GamePos.x);
 }
 
 TEST_CASE("window records in the registry")
@@ -304,12 +312,16 @@ TEST_CASE("window records in the registry")
         CHECK(Keys(ReadStored()) == expected);
     }
 
-    SUBCASE("writing leaves exactly the list's records, except names too long to read")
+    SUBCASE("writing leaves exactly the list's records, except those it could not read")
     {
-        for (const wchar_t* name : {L"1024x600", L"1280x720", L"5555555555555555x", L"800x600"})
+        for (const wchar_t* name :
+             {L"1024x600", L"1280x720", L"5555555555555555x", L"800x600", L"640x480"})
             StoreRecordValues(name, {1, 2, 3, 4, 5, 6, 7, 8});
         // A record with a key below it goes with that key.
         StoreRecordValues(L"640x480\\child", {1, 2, 3, 4, 5, 6, 7, 8});
+        StoreRecordValues(L"2560x1440", {1, 2, 3, 4, 5, 6, 7, 8}, 7);
+        // A record still in the list is written over, never deleted first.
+        SetDwordValue(HKEY_CURRENT_USER, SettingsSubkey(L"Window\\1280x720"), L"Kept", 1);
         WindowRecordList list;
         PutWindowRecord(list, L"1920x1080", InputA, GameA);
         PutWindowRecord(list, L"1280x720", InputA, MakeRect(0, 0, 0, 0));
@@ -318,7 +330,9 @@ TEST_CASE("window records in the registry")
         std::vector<std::wstring> stored =
             ListSubkeys(HKEY_CURRENT_USER, SettingsSubkey(L"Window"));
         std::sort(stored.begin(), stored.end());
-        CHECK(stored == std::vector<std::wstring>{L"1280x720", L"1920x1080", L"5555555555555555x"});
+        CHECK(stored == std::vector<std::wstring>{L"1280x720", L"1920x1080", L"2560x1440",
+                                                  L"5555555555555555x"});
+        CHECK(ListValues(HKEY_CURRENT_USER, SettingsSubkey(L"Window\\1280x720")).size() == 9);
         const WindowRecordList back = ReadStored();
         const WindowRecord* record = FindWindowRecord(back, L"1280x720");
         REQUIRE(record);

@@ -84,6 +84,26 @@ DWORD StoredDword(const wchar_t* name, const wchar_t* subkey = L"")
     return value;
 }
 
+const wchar_t VendorKey[] = L"SOFTWARE\\Lumenkey Works";
+
+// A running Orvex whose OK could not save a change to auto-start (below a
+// volatile key only volatile keys can be made: the settings key cannot); the
+// warning it shows.
+HWND FailFirstSave(SettingsSession& session)
+{
+    DeleteOrvexSettings();
+    RegDeleteKeyW(HKEY_CURRENT_USER, VendorKey);
+    HKEY blocked = nullptr;
+    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, VendorKey, 0, nullptr, REG_OPTION_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &blocked, nullptr) == ERROR_SUCCESS);
+    RegCloseKey(blocked);
+    REQUIRE(session.Start());
+    REQUIRE(session.Open());
+    session.Click(IDC_SETTINGS_AUTOEXEC);
+    REQUIRE(session.Close(IDOK));
+    return WaitForProcessDialog(session.ProcessId(), L"Orvex");
+}
+
 void TypeWithKeyboard(const char* keys)
 {
     for (const char* c = keys; *c; ++c) {
@@ -275,30 +295,36 @@ TEST_CASE("a second request while the dialog is open opens no second dialog")
 
 TEST_CASE("a save that fails is told once and the change is saved at the next OK")
 {
-    DeleteOrvexSettings();
-    // Below a volatile key only volatile keys can be made: the settings key cannot.
-    const wchar_t vendor[] = L"SOFTWARE\\Lumenkey Works";
-    RegDeleteKeyW(HKEY_CURRENT_USER, vendor);
-    HKEY blocked = nullptr;
-    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, vendor, 0, nullptr, REG_OPTION_VOLATILE,
-                            KEY_ALL_ACCESS, nullptr, &blocked, nullptr) == ERROR_SUCCESS);
-    RegCloseKey(blocked);
     SettingsSession session;
-    REQUIRE(session.Start());
-    REQUIRE(session.Open());
-    session.Click(IDC_SETTINGS_AUTOEXEC);
-    REQUIRE(session.Close(IDOK));
-    const HWND told = WaitForProcessDialog(session.ProcessId(), L"Orvex");
+    const HWND told = FailFirstSave(session);
     CHECK(told);
     PostMessageW(told, WM_COMMAND, IDOK, 0);
     CHECK(WaitUntil([&] { return !IsWindow(told); }));
     CHECK_FALSE(OrvexValueExists(L"", L"IsAutoMGQExec"));
 
-    RegDeleteKeyW(HKEY_CURRENT_USER, vendor);
+    RegDeleteKeyW(HKEY_CURRENT_USER, VendorKey);
     REQUIRE(session.Open());
     REQUIRE(session.Close(IDOK));
     CHECK(WaitUntil([] { return StoredDword(L"IsAutoMGQExec") == 1; }));
     PumpFor(300);
     CHECK(FindProcessDialog(session.ProcessId(), L"Orvex") == nullptr);
+    DeleteOrvexSettings();
+}
+
+TEST_CASE("a save still pending at exit is made then; the tray opens no dialog over the warning")
+{
+    SettingsSession session;
+    const HWND told = FailFirstSave(session);
+    REQUIRE(told);
+    PostMessageW(session.Overlay(), WM_TRAYNOTIFY, 1, WM_LBUTTONDOWN);
+    PumpFor(500);
+    CHECK(FindProcessDialog(session.ProcessId(), DialogTitle) == nullptr);
+    PostMessageW(told, WM_COMMAND, IDOK, 0);
+    CHECK(WaitUntil([&] { return !IsWindow(told); }));
+
+    RegDeleteKeyW(HKEY_CURRENT_USER, VendorKey);
+    PostMessageW(session.Overlay(), WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    CHECK(session.Process().WaitExit(HangMs));
+    CHECK(StoredDword(L"IsAutoMGQExec") == 1);
     DeleteOrvexSettings();
 }
