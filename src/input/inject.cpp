@@ -98,6 +98,8 @@ bool SetSkipLatch()
 {
     const HWND game = GetGameWindow();
     if (!game) return false;
+    // A tap's held-back Ctrl release must not come after the latch's press.
+    SendHeldReleases();
     BringGameForPress(game);
     // Ctrl goes down before the hooks go in: the keyboard hook would take
     // this very press for the end of the latch.
@@ -112,6 +114,7 @@ bool SetSkipLatch()
 
 bool ReleaseSkipLatch()
 {
+    SendHeldReleases();
     BringGameForRelease(GetGameWindow());
     SendKeyRecord(VK_CONTROL, true);
     ClearLatchMark();
@@ -135,9 +138,10 @@ void SendKeyReleases(KeySet keys)
     }
 }
 
-// A key held by touch and mouse is released once. The sets themselves stay
-// as they are.
+// A key held by touch and mouse is released once, a held-back release at
+// once. The sets themselves stay as they are.
 void ReleaseAllKeys()
 {
+    SendHeldReleases();
     SendKeyReleases(TouchMask | MouseMask);
 }

@@ -35,9 +35,9 @@ KeySet SendKeyTransitions(KeySet pressed, KeySet released)
             continue;
         }
         if (pressed & key) {
-            if (!SendKeyDown(PadKeyTable[bit])) failed |= key;
+            if (!PressPadKey(bit)) failed |= key;
         } else {
-            SendKeyUp(PadKeyTable[bit]);
+            ReleasePadKey(bit);
         }
     }
     return failed;
@@ -102,6 +102,7 @@ void ResetKeyState(HWND window)
     // is released before it is forgotten. Ctrl stays with the latch.
     KeySet held = TouchMask | MouseMask;
     if (SkipLatched) held &= ~SkipKeys;
+    SendHeldReleases();
     SendKeyReleases(held);
     ForgetKeyState(window);
 }

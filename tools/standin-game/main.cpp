@@ -4,8 +4,12 @@
 // selects yes, Z confirms).
 //
 //   standin-game.exe [--log FILE] [--pos X Y] [--client W H] [--window-delay MS]
+//                    [--poll-hz N]
 //   (without --log: the file named by ORVEX_STANDIN_LOG, else standard output;
-//   without --window-delay: the milliseconds in ORVEX_STANDIN_WINDOW_DELAY, else none)
+//   without --window-delay: the milliseconds in ORVEX_STANDIN_WINDOW_DELAY, else none;
+//   with --poll-hz: like a game that reads the keyboard's state N times a second
+//   instead of its key messages, it logs each change it sees as POLLDOWN/POLLUP
+//   and no key messages)
 #include <windows.h>
 #include <shellapi.h>
 #include <cstdlib>
@@ -26,14 +30,22 @@ enum class QuitState { None, Asked, YesSelected, Confirmed } Quit = QuitState::N
 constexpr UINT_PTR ExitTimer = 1;
 constexpr UINT ExitDelayMs = 1000;
 bool FirstPaintLogged = false;
+// Polling mode: the keys as last read from the keyboard's state.
+constexpr UINT_PTR PollTimer = 2;
+bool Polling = false;
+bool PolledDown[256];
 
 const char* KeyEventName(UINT message)
 {
     switch (message) {
-    case WM_KEYDOWN: return "KEYDOWN";
-    case WM_KEYUP: return "KEYUP";
-    case WM_SYSKEYDOWN: return "SYSKEYDOWN";
-    default: return "SYSKEYUP";
+    case WM_KEYDOWN:
+        return "KEYDOWN";
+    case WM_KEYUP:
+        return "KEYUP";
+    case WM_SYSKEYDOWN:
+        return "SYSKEYDOWN";
+    default:
+        return "SYSKEYUP";
     }
 }
 
@@ -71,12 +83,24 @@ void AnswerQuitQuestion(HWND window, WPARAM vk)
 
 void OnKey(HWND window, UINT message, WPARAM vk, LPARAM info)
 {
-    LogKey(message, vk, info);
+    if (!Polling) LogKey(message, vk, info);
     const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
     if (vk < 256) KeyHeld[vk] = down;
     InvalidateRect(window, nullptr, TRUE);
     if (down && Quit != QuitState::None) AnswerQuitQuestion(window, vk);
     if (!down && Quit == QuitState::Confirmed && vk == 'Z') DestroyWindow(window);
+}
+
+// Only the state at the moment of the read counts: the "pressed since the
+// last call" bit is what a frame-reading game does not look at.
+void PollKeyboard()
+{
+    for (int vk = 1; vk < 256; ++vk) {
+        const bool down = (GetAsyncKeyState(vk) & 0x8000) != 0;
+        if (down == PolledDown[vk]) continue;
+        PolledDown[vk] = down;
+        LogEvent("%s vk=0x%02X", down ? "POLLDOWN" : "POLLUP", static_cast<unsigned>(vk));
+    }
 }
 
 void OnPaint(HWND window)
@@ -89,7 +113,8 @@ void OnPaint(HWND window)
         wchar_t name[64] = L"";
         const UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
         const bool extended = vk >= VK_PRIOR && vk <= VK_DOWN;
-        if (!GetKeyNameTextW(static_cast<LONG>((scan << 16) | (extended ? 1u << 24 : 0u)), name, 64))
+        if (!GetKeyNameTextW(static_cast<LONG>((scan << 16) | (extended ? 1u << 24 : 0u)), name,
+                             64))
             std::swprintf(name, 64, L"0x%02X", vk);
         text += L" [";
         text += name;
@@ -146,6 +171,7 @@ LRESULT CALLBACK GameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_TIMER:
         if (wParam == ExitTimer) DestroyWindow(window);
+        if (wParam == PollTimer) PollKeyboard();
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -172,6 +198,7 @@ struct Options {
     const wchar_t* logPath = nullptr;
     int x = 100, y = 100, width = 800, height = 600;
     int windowDelay = -1;  // ms before the window is made, like a game that loads first
+    int pollHz = 0;        // reads of the keyboard's state a second; 0: key messages
 };
 
 Options ParseOptions()
@@ -190,6 +217,8 @@ Options ParseOptions()
             options.height = _wtoi(argv[++i]);
         } else if (!std::wcscmp(argv[i], L"--window-delay") && i + 1 < argc) {
             options.windowDelay = _wtoi(argv[++i]);
+        } else if (!std::wcscmp(argv[i], L"--poll-hz") && i + 1 < argc) {
+            options.pollHz = _wtoi(argv[++i]);
         }
     }
     return options;  // argv stays alive for the log path: the process owns it until exit
@@ -234,12 +263,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 
     RECT outer = {0, 0, options.width, options.height};
     AdjustWindowRectEx(&outer, GameStyle, FALSE, 0);
-    const HWND window = CreateWindowExW(0, GameClass, L"Stand-in game", GameStyle,
-                                        options.x + outer.left, options.y + outer.top,
-                                        outer.right - outer.left, outer.bottom - outer.top,
-                                        nullptr, nullptr, instance, nullptr);
+    const HWND window = CreateWindowExW(
+        0, GameClass, L"Stand-in game", GameStyle, options.x + outer.left, options.y + outer.top,
+        outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     LogEvent("WINDOW after=%lld", MillisecondsSinceProcessStart());
+    if (options.pollHz > 0) {
+        Polling =
+            SetTimer(window, PollTimer, 1000 / static_cast<UINT>(options.pollHz), nullptr) != 0;
+        LogEvent("POLL hz=%d", options.pollHz);
+    }
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     SetForegroundWindow(window);
