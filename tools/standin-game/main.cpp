@@ -38,14 +38,10 @@ bool PolledDown[256];
 const char* KeyEventName(UINT message)
 {
     switch (message) {
-    case WM_KEYDOWN:
-        return "KEYDOWN";
-    case WM_KEYUP:
-        return "KEYUP";
-    case WM_SYSKEYDOWN:
-        return "SYSKEYDOWN";
-    default:
-        return "SYSKEYUP";
+    case WM_KEYDOWN: return "KEYDOWN";
+    case WM_KEYUP: return "KEYUP";
+    case WM_SYSKEYDOWN: return "SYSKEYDOWN";
+    default: return "SYSKEYUP";
     }
 }
 
@@ -113,8 +109,7 @@ void OnPaint(HWND window)
         wchar_t name[64] = L"";
         const UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
         const bool extended = vk >= VK_PRIOR && vk <= VK_DOWN;
-        if (!GetKeyNameTextW(static_cast<LONG>((scan << 16) | (extended ? 1u << 24 : 0u)), name,
-                             64))
+        if (!GetKeyNameTextW(static_cast<LONG>((scan << 16) | (extended ? 1u << 24 : 0u)), name, 64))
             std::swprintf(name, 64, L"0x%02X", vk);
         text += L" [";
         text += name;
@@ -263,9 +258,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 
     RECT outer = {0, 0, options.width, options.height};
     AdjustWindowRectEx(&outer, GameStyle, FALSE, 0);
-    const HWND window = CreateWindowExW(
-        0, GameClass, L"Stand-in game", GameStyle, options.x + outer.left, options.y + outer.top,
-        outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
+    const HWND window = CreateWindowExW(0, GameClass, L"Stand-in game", GameStyle,
+                                        options.x + outer.left, options.y + outer.top,
+                                        outer.right - outer.left, outer.bottom - outer.top,
+                                        nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     LogEvent("WINDOW after=%lld", MillisecondsSinceProcessStart());
     if (options.pollHz > 0) {
