@@ -8,8 +8,8 @@
 //   (without --log: the file named by ORVEX_STANDIN_LOG, else standard output;
 //   without --window-delay: the milliseconds in ORVEX_STANDIN_WINDOW_DELAY, else none;
 //   with --poll-hz: like a game that reads the keyboard's state N times a second
-//   instead of its key messages, it logs each change it sees as POLLDOWN/POLLUP
-//   and no key messages)
+//   instead of its key messages, it logs each change it sees as POLLDOWN/POLLUP;
+//   the key messages are still logged, to tell what was sent from what was seen)
 #include <windows.h>
 #include <shellapi.h>
 #include <cstdlib>
@@ -30,9 +30,9 @@ enum class QuitState { None, Asked, YesSelected, Confirmed } Quit = QuitState::N
 constexpr UINT_PTR ExitTimer = 1;
 constexpr UINT ExitDelayMs = 1000;
 bool FirstPaintLogged = false;
-// Polling mode: the keys as last read from the keyboard's state.
-constexpr UINT_PTR PollTimer = 2;
-bool Polling = false;
+// Polling mode: the keys as last read from the keyboard's state, by a thread
+// of its own as a game's frame loop does (a timer message would wait behind
+// every key message and paint).
 bool PolledDown[256];
 
 const char* KeyEventName(UINT message)
@@ -79,7 +79,7 @@ void AnswerQuitQuestion(HWND window, WPARAM vk)
 
 void OnKey(HWND window, UINT message, WPARAM vk, LPARAM info)
 {
-    if (!Polling) LogKey(message, vk, info);
+    LogKey(message, vk, info);
     const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
     if (vk < 256) KeyHeld[vk] = down;
     InvalidateRect(window, nullptr, TRUE);
@@ -89,13 +89,33 @@ void OnKey(HWND window, UINT message, WPARAM vk, LPARAM info)
 
 // Only the state at the moment of the read counts: the "pressed since the
 // last call" bit is what a frame-reading game does not look at.
-void PollKeyboard()
+DWORD WINAPI PollKeyboard(void*)
 {
     for (int vk = 1; vk < 256; ++vk) {
         const bool down = (GetAsyncKeyState(vk) & 0x8000) != 0;
         if (down == PolledDown[vk]) continue;
         PolledDown[vk] = down;
         LogEvent("%s vk=0x%02X", down ? "POLLDOWN" : "POLLUP", static_cast<unsigned>(vk));
+    }
+    return 0;
+}
+
+// Reads at fixed points in time, so that one late read does not shift the rest.
+DWORD WINAPI PollLoop(void* parameter)
+{
+    const ULONGLONG period = 1000 / reinterpret_cast<UINT_PTR>(parameter);
+    ULONGLONG next = GetTickCount64();
+    for (;;) {
+        // Wine keeps a thread's reading of a key that is up for 50 ms; a thread
+        // of its own for each read sees the state of that moment, as Windows does.
+        const HANDLE reader = CreateThread(nullptr, 0, PollKeyboard, nullptr, 0, nullptr);
+        if (reader) {
+            WaitForSingleObject(reader, INFINITE);
+            CloseHandle(reader);
+        }
+        next += period;
+        const ULONGLONG now = GetTickCount64();
+        if (next > now) Sleep(static_cast<DWORD>(next - now));
     }
 }
 
@@ -166,7 +186,6 @@ LRESULT CALLBACK GameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_TIMER:
         if (wParam == ExitTimer) DestroyWindow(window);
-        if (wParam == PollTimer) PollKeyboard();
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -265,9 +284,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     if (!window) return 1;
     LogEvent("WINDOW after=%lld", MillisecondsSinceProcessStart());
     if (options.pollHz > 0) {
-        Polling =
-            SetTimer(window, PollTimer, 1000 / static_cast<UINT>(options.pollHz), nullptr) != 0;
-        LogEvent("POLL hz=%d", options.pollHz);
+        const auto hz = reinterpret_cast<void*>(static_cast<UINT_PTR>(options.pollHz));
+        const HANDLE poller = CreateThread(nullptr, 0, PollLoop, hz, 0, nullptr);
+        LogEvent("POLL hz=%d %s", options.pollHz, poller ? "started" : "failed");
+        if (poller) CloseHandle(poller);
     }
     ShowWindow(window, showCommand);
     UpdateWindow(window);
