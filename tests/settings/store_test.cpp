@@ -262,10 +262,10 @@ TEST_CASE("the stored path and the install record")
         SaveSettings(Settings);
         for (const StoredValue& v : ListValues(HKEY_CURRENT_USER, SettingsKeyPath))
             CHECK(v.Name != L"MGQpath");
-        CHECK(ListValues(HKEY_CURRENT_USER, SettingsKeyPath).size() == 5);
+        CHECK(ListValues(HKEY_CURRENT_USER, SettingsKeyPath).size() == 6);
         // Saving again with the value already gone is no error.
         SaveSettings(Settings);
-        CHECK(ListValues(HKEY_CURRENT_USER, SettingsKeyPath).size() == 5);
+        CHECK(ListValues(HKEY_CURRENT_USER, SettingsKeyPath).size() == 6);
         Settings = SettingsRecord{};
         LoadSettings();
         CHECK(std::wstring(Settings.MGQpath) == InstalledPath);
