@@ -8,7 +8,8 @@
 //   (without --log: the file named by ORVEX_STANDIN_LOG, else standard output;
 //   without --window-delay: the milliseconds in ORVEX_STANDIN_WINDOW_DELAY, else none;
 //   with --poll-hz: like a game that reads the keyboard's state N times a second
-//   instead of its key messages, it logs each change it sees as POLLDOWN/POLLUP;
+//   instead of its key messages, it logs each read (READ) and each change it sees
+//   as POLLDOWN/POLLUP;
 //   the key messages are still logged, to tell what was sent from what was seen)
 #include <windows.h>
 #include <shellapi.h>
@@ -30,9 +31,19 @@ enum class QuitState { None, Asked, YesSelected, Confirmed } Quit = QuitState::N
 constexpr UINT_PTR ExitTimer = 1;
 constexpr UINT ExitDelayMs = 1000;
 bool FirstPaintLogged = false;
-// Polling mode: the keys as last read from the keyboard's state, by a thread
-// of its own as a game's frame loop does (a timer message would wait behind
-// every key message and paint).
+// Polling mode: reads of the keyboard's state at fixed points in time, on
+// threads of their own as a game's frame loop makes them (a timer message would
+// wait behind every key message and paint). Wine keeps a thread's reading of a
+// key that is up for 50 ms, so the reads take turns among enough threads that
+// each one's last reading is always older than that, and every read sees the
+// state of its moment, as on Windows.
+constexpr ULONGLONG ReadingKeptMs = 50;
+struct PollTurn {
+    ULONGLONG First;  // GetTickCount64 of this reader's first read
+    ULONGLONG Step;   // between this reader's reads
+};
+PollTurn PollTurns[64];
+CRITICAL_SECTION PollLock;
 bool PolledDown[256];
 
 const char* KeyEventName(UINT message)
@@ -89,34 +100,46 @@ void OnKey(HWND window, UINT message, WPARAM vk, LPARAM info)
 
 // Only the state at the moment of the read counts: the "pressed since the
 // last call" bit is what a frame-reading game does not look at.
-DWORD WINAPI PollKeyboard(void*)
+void ReadKeyboard()
 {
+    EnterCriticalSection(&PollLock);
+    LogEvent("READ");
     for (int vk = 1; vk < 256; ++vk) {
         const bool down = (GetAsyncKeyState(vk) & 0x8000) != 0;
         if (down == PolledDown[vk]) continue;
         PolledDown[vk] = down;
         LogEvent("%s vk=0x%02X", down ? "POLLDOWN" : "POLLUP", static_cast<unsigned>(vk));
     }
-    return 0;
+    LeaveCriticalSection(&PollLock);
 }
 
-// Reads at fixed points in time, so that one late read does not shift the rest.
-DWORD WINAPI PollLoop(void* parameter)
+// One late read does not shift the later ones; a turn already past is left to
+// the next reader.
+DWORD WINAPI ReadInTurn(void* parameter)
 {
-    const ULONGLONG period = 1000 / reinterpret_cast<UINT_PTR>(parameter);
-    ULONGLONG next = GetTickCount64();
-    for (;;) {
-        // Wine keeps a thread's reading of a key that is up for 50 ms; a thread
-        // of its own for each read sees the state of that moment, as Windows does.
-        const HANDLE reader = CreateThread(nullptr, 0, PollKeyboard, nullptr, 0, nullptr);
-        if (reader) {
-            WaitForSingleObject(reader, INFINITE);
-            CloseHandle(reader);
-        }
-        next += period;
-        const ULONGLONG now = GetTickCount64();
+    const PollTurn turn = *static_cast<const PollTurn*>(parameter);
+    for (ULONGLONG next = turn.First;; next += turn.Step) {
+        ULONGLONG now = GetTickCount64();
+        while (next + turn.Step <= now) next += turn.Step;
         if (next > now) Sleep(static_cast<DWORD>(next - now));
+        ReadKeyboard();
     }
+}
+
+bool StartPolling(int hz)
+{
+    const ULONGLONG period = 1000 / static_cast<ULONGLONG>(hz < 1 ? 1 : hz > 1000 ? 1000 : hz);
+    const ULONGLONG readers = ReadingKeptMs / period + 2;
+    if (readers > sizeof(PollTurns) / sizeof(PollTurns[0])) return false;
+    InitializeCriticalSection(&PollLock);
+    const ULONGLONG start = GetTickCount64();
+    for (ULONGLONG i = 0; i < readers; ++i) {
+        PollTurns[i] = {start + i * period, readers * period};
+        const HANDLE reader = CreateThread(nullptr, 0, ReadInTurn, &PollTurns[i], 0, nullptr);
+        if (!reader) return false;
+        CloseHandle(reader);
+    }
+    return true;
 }
 
 void OnPaint(HWND window)
@@ -284,10 +307,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     if (!window) return 1;
     LogEvent("WINDOW after=%lld", MillisecondsSinceProcessStart());
     if (options.pollHz > 0) {
-        const auto hz = reinterpret_cast<void*>(static_cast<UINT_PTR>(options.pollHz));
-        const HANDLE poller = CreateThread(nullptr, 0, PollLoop, hz, 0, nullptr);
-        LogEvent("POLL hz=%d %s", options.pollHz, poller ? "started" : "failed");
-        if (poller) CloseHandle(poller);
+        const bool polling = StartPolling(options.pollHz);
+        LogEvent("POLL hz=%d %s", options.pollHz, polling ? "started" : "failed");
     }
     ShowWindow(window, showCommand);
     UpdateWindow(window);
