@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "base/log.h"
 #include "padinput.h"
 #include "support.h"
 
@@ -23,13 +24,6 @@ int CountLines(const std::wstring& log, const std::string& text, bool anywhere =
         if (anywhere ? found != std::string::npos : found == 0) ++count;
     }
     return count;
-}
-
-std::wstring OrvexLogPath()
-{
-    wchar_t folder[MAX_PATH] = L"";
-    GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
-    return std::wstring(folder) + L"\\Orvex\\orvex.log";
 }
 
 // Whether the game's reads around the last Z press were further apart than
@@ -51,7 +45,7 @@ bool ReadsFurtherApartThanHold(const std::wstring& log)
     }
     std::fclose(file);
     const auto after = std::upper_bound(reads.begin(), reads.end(), pressedAt);
-    return after == reads.begin() || after == reads.end() ||
+    return after != reads.begin() && after != reads.end() &&
            *after - *(after - 1) > DefaultHoldMs * ticksPerMs;
 }
 
@@ -67,7 +61,7 @@ TapCount TapPollingGame(bool holdOff)
     DeleteOrvexSettings();
     if (holdOff) WriteOrvexDword(L"", L"MinimumHoldMs", 0);
     const std::wstring log = TempFilePath(L"poll");
-    DeleteFileW(OrvexLogPath().c_str());
+    DeleteFileW(DefaultDiagnosticLogPath().c_str());
     ChildProcess game;
     ChildProcess orvex;
     REQUIRE(StartStandinGame(game, log, L"--poll-hz 30"));
@@ -90,11 +84,10 @@ TapCount TapPollingGame(bool holdOff)
         else
             ++(ReadsFurtherApartThanHold(log) ? count.Dropped : count.Missed);
     }
-    CHECK(CountLines(log, "KEYDOWN vk=0x5A") == Taps);
     PostMessageW(overlay, WM_CLOSE, 0, 0);
     CHECK(orvex.WaitExit(HangMs));
     // The diagnostic log tells a held-back release from one sent at once.
-    CHECK((CountLines(OrvexLogPath(), "vk=0x5A held back", true) > 0) == !holdOff);
+    CHECK((CountLines(DefaultDiagnosticLogPath(), "vk=0x5A held back", true) > 0) == !holdOff);
     return count;
 }
 
