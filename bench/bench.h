@@ -47,6 +47,7 @@ struct BenchOptions {
     int Repaints = 300;         // repaint: repaints of each kind
     int IdleSeconds = 30;       // idle: seconds without input
     int Starts = 10;            // start-up: starts of each program
+    int Taps = 100;             // taps: quick taps with the hold on and off each
 };
 
 // Each adds its rows; a benchmark that cannot run adds rows that say why.
@@ -56,6 +57,7 @@ void BenchRepaint(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchIdle(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchStartup(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchSlide(const BenchOptions& options, std::vector<BenchRow>& rows);
+void BenchTaps(const BenchOptions& options, std::vector<BenchRow>& rows);
 
 // QueryPerformanceCounter in ticks, and ticks per millisecond.
 int64_t NowTicks();

@@ -1,10 +1,10 @@
 // orvex-bench: runs the benchmarks and prints one table, or soaks the overlay.
 //
 //   orvex-bench [--seed N] [--only NAME,...] [--presses N] [--batches N] [--calls N]
-//               [--repaints N] [--idle-seconds N] [--starts N]
+//               [--repaints N] [--idle-seconds N] [--starts N] [--taps N]
 //   orvex-bench --soak MINUTES [--seed N]
 //
-// NAME is one of latency, keystate, repaint, idle, startup. Exit status 1 when a
+// NAME is one of latency, keystate, repaint, idle, startup, slide, taps. Exit status 1 when a
 // benchmark could not run or the soak found growth.
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +53,8 @@ Command ParseCommand(int argc, char** argv)
             command.Options.IdleSeconds = number;
         else if (option == "--starts")
             command.Options.Starts = number;
+        else if (option == "--taps")
+            command.Options.Taps = number;
         else if (option == "--soak")
             command.SoakMinutes = std::atof(value);
         else
@@ -98,8 +100,9 @@ int main(int argc, char** argv)
         Benchmark Run;
     } benchmarks[] = {
         // The programs outside first: the in-process ones leave windows of this process behind.
-        {"latency", BenchLatency},   {"idle", BenchIdle},       {"startup", BenchStartup},
-        {"keystate", BenchKeyState}, {"repaint", BenchRepaint}, {"slide", BenchSlide},
+        {"latency", BenchLatency}, {"idle", BenchIdle},         {"startup", BenchStartup},
+        {"taps", BenchTaps},       {"keystate", BenchKeyState}, {"repaint", BenchRepaint},
+        {"slide", BenchSlide},
     };
     std::vector<BenchRow> rows;
     for (const auto& benchmark : benchmarks) {

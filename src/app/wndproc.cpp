@@ -162,6 +162,9 @@ LRESULT OnTimer(HWND window, WPARAM wParam, LPARAM lParam)
     case GameWatchTimer:
         CheckGameWatch(GetTickCount64());
         return 0;
+    case KeyHoldTimer:
+        SendDueKeyReleases();
+        return 0;
     default:
         return DefWindowProcW(window, WM_TIMER, wParam, lParam);
     }

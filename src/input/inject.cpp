@@ -128,6 +128,8 @@ bool SetSkipLatch()
 {
     const HWND game = GetGameWindow();
     if (!game) return false;
+    // A tap's held-back Ctrl release must not come after the latch's press.
+    SendHeldReleases();
     BringGameForPress(game);
     // Ctrl goes down before the hooks go in: the keyboard hook would take
     // this very press for the end of the latch.
@@ -142,6 +144,7 @@ bool SetSkipLatch()
 
 bool ReleaseSkipLatch()
 {
+    SendHeldReleases();
     BringGameForRelease(GetGameWindow());
     SendKeyRecord(VK_CONTROL, true);
     SkipLatched = false;
@@ -173,9 +176,10 @@ void ReleaseEveryPadKey(KeySet kept)
     SendKeyReleases(everyKey & ~kept);
 }
 
-// A key held by touch and mouse is released once. The sets themselves stay
-// as they are.
+// A key held by touch and mouse is released once, a held-back release at
+// once. The sets themselves stay as they are.
 void ReleaseAllKeys()
 {
+    SendHeldReleases();
     SendKeyReleases(TouchMask | MouseMask);
 }

@@ -97,3 +97,36 @@ LRESULT OnMouseMove(HWND window, WPARAM wParam, LPARAM lParam);
 LRESULT OnMouseLeave(HWND window);
 // The capture gone to another window: the button's release will not be seen.
 LRESULT OnCaptureChanged(HWND window, HWND newCapture);
+
+// The minimum hold: a release that comes sooner than Settings.MinimumHoldMs
+// after its press waits until then, so a game that reads the keyboard's state
+// once a frame still sees a quick tap. Presses are never delayed. The
+// scheduling is plain values (times in ms of one clock) a test can drive.
+struct KeyHoldState {
+    ULONGLONG PressedAt[PadKeyCount] = {};
+    ULONGLONG ReleaseDue[PadKeyCount] = {};
+    KeySet Timed = 0;    // keys whose press time is known
+    KeySet Pending = 0;  // keys whose release is held back
+};
+// A press of the key bit at now. True when its release was still held back:
+// the key never went up, so no press is sent and it simply stays down.
+bool NoteKeyPress(KeyHoldState& holds, int bit, ULONGLONG now);
+// A release of the key bit at now: how many ms it is held back (0: send now).
+ULONGLONG HoldKeyRelease(KeyHoldState& holds, int bit, ULONGLONG now, int32_t minimumMs);
+// The held-back releases that are due at now, taken out of the state.
+KeySet TakeDueReleases(KeyHoldState& holds, ULONGLONG now);
+// Every held-back release, taken out of the state.
+KeySet TakeHeldReleases(KeyHoldState& holds);
+// Ms until the next held-back release is due (at least 1); 0 when none is.
+ULONGLONG NextReleaseDelay(const KeyHoldState& holds, ULONGLONG now);
+
+// The program's holds, the timer (WM_TIMER KeyHoldTimer to the overlay) that
+// sends them when due, and the pad's presses and releases through them.
+extern KeyHoldState KeyHolds;
+constexpr UINT_PTR KeyHoldTimer = 5;
+bool PressPadKey(int bit);
+void ReleasePadKey(int bit);
+void SendDueKeyReleases();
+// Sends every held-back release at once, with no lookup and no wait: every
+// path that lets go of all keys, and the latch before it touches Ctrl.
+void SendHeldReleases();

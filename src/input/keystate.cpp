@@ -36,9 +36,9 @@ KeySet SendKeyTransitions(KeySet pressed, KeySet released)
             continue;
         }
         if (pressed & key) {
-            if (!SendKeyDown(PadKeyTable[bit])) failed |= key;
+            if (!PressPadKey(bit)) failed |= key;
         } else {
-            SendKeyUp(PadKeyTable[bit]);
+            ReleasePadKey(bit);
         }
     }
     return failed;
@@ -104,6 +104,7 @@ void ResetKeyState(HWND window)
     // The one command a user tries for a stuck key: every key the pad can
     // press is released, also one the sets no longer hold because its release
     // was refused. Ctrl stays with the latch.
+    SendHeldReleases();
     ReleaseEveryPadKey(SkipLatched ? SkipKeys : 0);
     ForgetKeyState(window);
 }

@@ -15,10 +15,10 @@ namespace {
 
 constexpr int NumberTextCapacity = 16;  // at most 15 typed characters
 
-// A number shown in an edit box and on a trackbar.
+// A number shown in an edit box and, where it has one, on a trackbar.
 struct NumberSetting {
     int BoxId;
-    int BarId;
+    int BarId;  // 0: the box alone
     int32_t Maximum;
     WPARAM TickFrequency;
     LPARAM PageSize;
@@ -29,6 +29,7 @@ constexpr NumberSetting NumberSettings[] = {
      &SettingsRecord::Transparency},
     {IDC_SETTINGS_SENSITIVITY, IDC_SETTINGS_SENSITIVITYBAR, MaxCrossPressSensitivity, 1, 1,
      &SettingsRecord::CrossPressSensitivity},
+    {IDC_SETTINGS_MINIMUMHOLD, 0, MaxMinimumHoldMs, 0, 0, &SettingsRecord::MinimumHoldMs},
 };
 
 struct CheckSetting {
@@ -72,7 +73,7 @@ const NumberSetting* NumberSettingOfBox(int id)
 const NumberSetting* NumberSettingOfBar(HWND dialog, HWND bar)
 {
     for (const NumberSetting& setting : NumberSettings)
-        if (bar && GetDlgItem(dialog, setting.BarId) == bar) return &setting;
+        if (bar && setting.BarId && GetDlgItem(dialog, setting.BarId) == bar) return &setting;
     return nullptr;
 }
 
@@ -118,6 +119,7 @@ void FillControls(HWND dialog, const SettingsRecord& copy)
         const int32_t value = copy.*setting.Field;
         SendDlgItemMessageW(dialog, setting.BoxId, EM_SETLIMITTEXT, NumberTextCapacity - 1, 0);
         SetNumberText(dialog, setting.BoxId, value);
+        if (!setting.BarId) continue;
         const HWND bar = GetDlgItem(dialog, setting.BarId);
         SendMessageW(bar, TBM_SETRANGE, TRUE, MAKELPARAM(0, setting.Maximum));
         SendMessageW(bar, TBM_SETTICFREQ, setting.TickFrequency, 0);
@@ -166,7 +168,7 @@ void OnNumberBoxLeft(HWND dialog, const NumberSetting& setting, SettingsRecord& 
     }
     StoreNumber(copy, setting, value);
     SetNumberText(dialog, setting.BoxId, value);
-    SendDlgItemMessageW(dialog, setting.BarId, TBM_SETPOS, TRUE, value);
+    if (setting.BarId) SendDlgItemMessageW(dialog, setting.BarId, TBM_SETPOS, TRUE, value);
 }
 
 void OnPathBoxLeft(HWND dialog, SettingsRecord& copy)

@@ -28,6 +28,7 @@ using WindowRecordList = std::vector<WindowRecord>;
 // The largest values the numbers take; the smallest is 0.
 constexpr int32_t MaxTransparency = 90;
 constexpr int32_t MaxCrossPressSensitivity = 10;
+constexpr int32_t MaxMinimumHoldMs = 200;
 
 struct SettingsRecord {
     bool IsDisplayChanged = false;
@@ -36,6 +37,7 @@ struct SettingsRecord {
     bool IsAutoMGQClose = false;
     int32_t Transparency = 0;
     int32_t CrossPressSensitivity = 0;
+    int32_t MinimumHoldMs = 0;  // shortest press the game is sent, in ms; 0 = off
     bool IsOKCancelChange = false;
     wchar_t MGQpath[PathCapacity] = {};
     WindowRecordList WindowRecords;

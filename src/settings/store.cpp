@@ -33,6 +33,8 @@ constexpr NumberField NumberFields[] = {
     {L"Transparency", &SettingsRecord::Transparency, 25, MaxTransparency},
     {L"CrossPressSensitivity", &SettingsRecord::CrossPressSensitivity, 10,
      MaxCrossPressSensitivity},
+    // More than one frame of a game that reads the keyboard 30 times a second.
+    {L"MinimumHoldMs", &SettingsRecord::MinimumHoldMs, 40, MaxMinimumHoldMs},
 };
 
 template <typename T>

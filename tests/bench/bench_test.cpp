@@ -19,6 +19,7 @@ BenchOptions TinyOptions()
     options.Repaints = 3;
     options.IdleSeconds = 1;
     options.Starts = 1;
+    options.Taps = 3;
     return options;
 }
 
@@ -138,6 +139,7 @@ TEST_CASE("every benchmark runs once with a tiny count")
     BenchLatency(options, rows);
     BenchIdle(options, rows);
     BenchStartup(options, rows);
+    BenchTaps(options, rows);
     BenchKeyState(options, rows);
     BenchRepaint(options, rows);
     BenchSlide(options, rows);
@@ -168,6 +170,7 @@ TEST_CASE("every benchmark runs once with a tiny count")
         {"one mouse hop", 3, true},
         {"the overlay's key output", 3, true},
         {"input-to-key latency with the diagnostic log on", 3, true},
+        {"quick taps seen by a game polling at 30 Hz", 1, true},
     };
     for (const Expected& e : expected) {
         CAPTURE(e.name);

@@ -3,11 +3,13 @@
 // the latch and the marks the pad shows.
 #include <doctest/doctest.h>
 #include <csignal>
+#include <cstdio>
 #include <string>
 #include <vector>
 #include "app/app.h"
 #include "padinput.h"
 #include "render/render.h"
+#include "settings/settings.h"
 #include "support.h"
 
 namespace {
@@ -345,4 +347,77 @@ TEST_CASE("a burst of key changes gives one frame, drawn after all of its keys w
     CHECK(KeysAtFrame == 6);
     CHECK_FALSE(IsPadFramePending());
     Drawing = saved;
+}
+
+TEST_CASE("the minimum hold: a release that comes too soon goes out when the press is old enough")
+{
+    // Events "+bit@ms" press, "-bit@ms" release, "t@ms" a timer, "n" the timer
+    // when it was asked for, "a@ms" every held release at once; the output is
+    // what goes to the game.
+    const struct {
+        const char* name;
+        int32_t minimum;
+        std::vector<const char*> events;
+        const char* sent;
+    } rows[] = {
+        {"shorter", 40, {"+0@0", "-0@10", "t@30", "n"}, "+0@0 -0@40"},
+        {"equal", 40, {"+0@0", "-0@40", "n"}, "+0@0 -0@40"},
+        {"longer", 40, {"+0@0", "-0@75"}, "+0@0 -0@75"},
+        {"a late timer", 40, {"+0@0", "-0@5", "t@90"}, "+0@0 -0@90"},
+        {"pressed again while held back",
+         40,
+         {"+4@0", "-4@5", "+4@20", "-4@30", "n"},
+         "+4@0 -4@60"},
+        {"another key meanwhile",
+         40,
+         {"+0@0", "-0@5", "+4@10", "-4@12", "n", "n"},
+         "+0@0 +4@10 -0@40 -4@50"},
+        {"all released while held back", 40, {"+0@0", "-0@5", "a@6", "n"}, "+0@0 -0@6"},
+        {"off", 0, {"+0@0", "-0@1", "n"}, "+0@0 -0@1"},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.name);
+        KeyHoldState holds;
+        std::vector<std::string> sent;
+        ULONGLONG now = 0;
+        const auto send = [&](char what, KeySet keys) {
+            for (int bit = 0; bit < PadKeyCount; ++bit)
+                if (keys & (KeySet{1} << bit))
+                    sent.push_back(what + std::to_string(bit) + "@" + std::to_string(now));
+        };
+        for (const char* event : row.events) {
+            char what = 0;
+            int bit = 0;
+            unsigned long long at = 0;
+            if (event[0] == 'n') {
+                const ULONGLONG delay = NextReleaseDelay(holds, now);
+                if (delay) send('-', TakeDueReleases(holds, now += delay));
+            } else if (std::sscanf(event, "%c%d@%llu", &what, &bit, &at) == 3) {
+                now = at;
+                if (what == '+' && !NoteKeyPress(holds, bit, now)) send('+', KeySet{1} << bit);
+                if (what == '-' && !HoldKeyRelease(holds, bit, now, row.minimum))
+                    send('-', KeySet{1} << bit);
+            } else if (std::sscanf(event, "%c@%llu", &what, &at) == 2) {
+                now = at;
+                send('-', what == 'a' ? TakeHeldReleases(holds) : TakeDueReleases(holds, now));
+            }
+        }
+        CHECK(JoinWords(sent) == row.sent);
+        CHECK(holds.Pending == 0);
+    }
+}
+
+TEST_CASE("a release held back for the minimum hold goes out at once when all keys are let go")
+{
+    REQUIRE(BuildTestPad());
+    UseTestPadWindows();
+    KeyOutputRecorder recorder;
+    ClearInputState();
+    Settings.MinimumHoldMs = MaxMinimumHoldMs;
+    UpdateKeyState(&Circle, 1, false);
+    UpdateKeyState(&Nowhere, 1, false);
+    CHECK(JoinWords(KeyLog) == "+Z");
+    ReleaseAllKeys();
+    CHECK(JoinWords(KeyLog) == "+Z -Z");
+    Settings.MinimumHoldMs = 0;
 }

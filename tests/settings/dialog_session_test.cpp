@@ -193,6 +193,9 @@ TEST_CASE("OK hands the working copy back, saves it and tells whether the pad ch
              return Settings.CrossPressSensitivity == 4 &&
                     StoredNumber(L"CrossPressSensitivity") == 4;
          }},
+        {"minimum hold, clamped",
+         [](DialogSession& s) { s.Type(IDC_SETTINGS_MINIMUMHOLD, L"250"); }, false,
+         [] { return Settings.MinimumHoldMs == 200 && StoredNumber(L"MinimumHoldMs") == 200; }},
         {"path", [](DialogSession& s) { s.Type(IDC_SETTINGS_PATH, L"D:\\MGQ\\mgq.exe"); }, false,
          [] { return std::wcscmp(Settings.MGQpath, L"D:\\MGQ\\mgq.exe") == 0; }},
         {"a box clicked twice",

@@ -23,7 +23,8 @@ bool SameSettings(const SettingsRecord& a, const SettingsRecord& b)
 {
     return a.IsAutoMGQExec == b.IsAutoMGQExec && a.IsAutoMGQClose == b.IsAutoMGQClose &&
            a.Transparency == b.Transparency && a.CrossPressSensitivity == b.CrossPressSensitivity &&
-           a.IsOKCancelChange == b.IsOKCancelChange && std::wcscmp(a.MGQpath, b.MGQpath) == 0 &&
+           a.MinimumHoldMs == b.MinimumHoldMs && a.IsOKCancelChange == b.IsOKCancelChange &&
+           std::wcscmp(a.MGQpath, b.MGQpath) == 0 &&
            WindowRecordsEqual(a.WindowRecords, b.WindowRecords);
 }
 
@@ -33,6 +34,7 @@ void CheckDefaults(const SettingsRecord& s, const std::wstring& path)
     CHECK_FALSE(s.IsAutoMGQClose);
     CHECK(s.Transparency == 25);
     CHECK(s.CrossPressSensitivity == 10);
+    CHECK(s.MinimumHoldMs == 40);
     CHECK_FALSE(s.IsOKCancelChange);
     CHECK(std::wstring(s.MGQpath) == path);
 }
@@ -44,6 +46,7 @@ SettingsRecord OffDefaults()
     s.IsAutoMGQClose = true;
     s.Transparency = 60;
     s.CrossPressSensitivity = 3;
+    s.MinimumHoldMs = 120;
     s.IsOKCancelChange = true;
     SetMGQpath(s, L"E:\\Elsewhere\\mgq.exe");
     PutWindowRecord(s.WindowRecords, L"1920x1080", MakeRect(1580, 210, 1920, 730),
@@ -101,6 +104,7 @@ TEST_CASE("settings saved and loaded back")
         {L"IsAutoMGQExec", REG_DWORD},
         {L"IsOKCancelChange", REG_DWORD},
         {L"MGQpath", REG_SZ},
+        {L"MinimumHoldMs", REG_DWORD},
         {L"Transparency", REG_DWORD},
     };
     CHECK(found == expected);
@@ -113,6 +117,7 @@ TEST_CASE("settings saved and loaded back")
     CHECK(StoredNumber(L"IsOKCancelChange") == 1);
     CHECK(StoredNumber(L"Transparency") == 60);
     CHECK(StoredNumber(L"CrossPressSensitivity") == 3);
+    CHECK(StoredNumber(L"MinimumHoldMs") == 120);
     const auto path = std::find_if(values.begin(), values.end(),
                                    [](const StoredValue& v) { return v.Name == L"MGQpath"; });
     REQUIRE(path != values.end());
@@ -156,6 +161,7 @@ TEST_CASE("stored numbers are clamped and stored bools are any nonzero value")
         {L"CrossPressSensitivity", 7, 7},   {L"CrossPressSensitivity", INT_MAX, 10},
         {L"IsAutoMGQExec", 2, 1},           {L"IsAutoMGQClose", -1, 1},
         {L"IsOKCancelChange", 256, 1},      {L"IsAutoMGQExec", 0, 0},
+        {L"MinimumHoldMs", 201, 200},       {L"MinimumHoldMs", -1, 0},
     };
     for (const Row& row : rows) {
         CAPTURE(std::string(row.name, row.name + std::wcslen(row.name)));
@@ -166,6 +172,7 @@ TEST_CASE("stored numbers are clamped and stored bools are any nonzero value")
         const std::pair<const wchar_t*, int32_t> fields[] = {
             {L"Transparency", Settings.Transparency},
             {L"CrossPressSensitivity", Settings.CrossPressSensitivity},
+            {L"MinimumHoldMs", Settings.MinimumHoldMs},
             {L"IsAutoMGQExec", Settings.IsAutoMGQExec},
             {L"IsAutoMGQClose", Settings.IsAutoMGQClose},
             {L"IsOKCancelChange", Settings.IsOKCancelChange},
@@ -255,10 +262,10 @@ TEST_CASE("the stored path and the install record")
         SaveSettings(Settings);
         for (const StoredValue& v : ListValues(HKEY_CURRENT_USER, SettingsKeyPath))
             CHECK(v.Name != L"MGQpath");
-        CHECK(ListValues(HKEY_CURRENT_USER, SettingsKeyPath).size() == 5);
+        CHECK(ListValues(HKEY_CURRENT_USER, SettingsKeyPath).size() == 6);
         // Saving again with the value already gone is no error.
         SaveSettings(Settings);
-        CHECK(ListValues(HKEY_CURRENT_USER, SettingsKeyPath).size() == 5);
+        CHECK(ListValues(HKEY_CURRENT_USER, SettingsKeyPath).size() == 6);
         Settings = SettingsRecord{};
         LoadSettings();
         CHECK(std::wstring(Settings.MGQpath) == InstalledPath);

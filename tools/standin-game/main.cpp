@@ -4,8 +4,13 @@
 // selects yes, Z confirms).
 //
 //   standin-game.exe [--log FILE] [--pos X Y] [--client W H] [--window-delay MS]
+//                    [--poll-hz N]
 //   (without --log: the file named by ORVEX_STANDIN_LOG, else standard output;
-//   without --window-delay: the milliseconds in ORVEX_STANDIN_WINDOW_DELAY, else none)
+//   without --window-delay: the milliseconds in ORVEX_STANDIN_WINDOW_DELAY, else none;
+//   with --poll-hz: like a game that reads the keyboard's state N times a second
+//   instead of its key messages, it logs each read (READ) and each change it sees
+//   as POLLDOWN/POLLUP;
+//   the key messages are still logged, to tell what was sent from what was seen)
 #include <windows.h>
 #include <shellapi.h>
 #include <cstdlib>
@@ -26,6 +31,20 @@ enum class QuitState { None, Asked, YesSelected, Confirmed } Quit = QuitState::N
 constexpr UINT_PTR ExitTimer = 1;
 constexpr UINT ExitDelayMs = 1000;
 bool FirstPaintLogged = false;
+// Polling mode: reads of the keyboard's state at fixed points in time, on
+// threads of their own as a game's frame loop makes them (a timer message would
+// wait behind every key message and paint). Wine keeps a thread's reading of a
+// key that is up for 50 ms, so the reads take turns among enough threads that
+// each one's last reading is always older than that, and every read sees the
+// state of its moment, as on Windows.
+constexpr ULONGLONG ReadingKeptMs = 50;
+struct PollTurn {
+    ULONGLONG First;  // GetTickCount64 of this reader's first read
+    ULONGLONG Step;   // between this reader's reads
+};
+PollTurn PollTurns[64];
+CRITICAL_SECTION PollLock;
+bool PolledDown[256];
 
 const char* KeyEventName(UINT message)
 {
@@ -77,6 +96,50 @@ void OnKey(HWND window, UINT message, WPARAM vk, LPARAM info)
     InvalidateRect(window, nullptr, TRUE);
     if (down && Quit != QuitState::None) AnswerQuitQuestion(window, vk);
     if (!down && Quit == QuitState::Confirmed && vk == 'Z') DestroyWindow(window);
+}
+
+// Only the state at the moment of the read counts: the "pressed since the
+// last call" bit is what a frame-reading game does not look at.
+void ReadKeyboard()
+{
+    EnterCriticalSection(&PollLock);
+    LogEvent("READ");
+    for (int vk = 1; vk < 256; ++vk) {
+        const bool down = (GetAsyncKeyState(vk) & 0x8000) != 0;
+        if (down == PolledDown[vk]) continue;
+        PolledDown[vk] = down;
+        LogEvent("%s vk=0x%02X", down ? "POLLDOWN" : "POLLUP", static_cast<unsigned>(vk));
+    }
+    LeaveCriticalSection(&PollLock);
+}
+
+// One late read does not shift the later ones; a turn already past is left to
+// the next reader.
+DWORD WINAPI ReadInTurn(void* parameter)
+{
+    const PollTurn turn = *static_cast<const PollTurn*>(parameter);
+    for (ULONGLONG next = turn.First;; next += turn.Step) {
+        ULONGLONG now = GetTickCount64();
+        while (next + turn.Step <= now) next += turn.Step;
+        if (next > now) Sleep(static_cast<DWORD>(next - now));
+        ReadKeyboard();
+    }
+}
+
+bool StartPolling(int hz)
+{
+    const ULONGLONG period = 1000 / static_cast<ULONGLONG>(hz < 1 ? 1 : hz > 1000 ? 1000 : hz);
+    const ULONGLONG readers = ReadingKeptMs / period + 2;
+    if (readers > sizeof(PollTurns) / sizeof(PollTurns[0])) return false;
+    InitializeCriticalSection(&PollLock);
+    const ULONGLONG start = GetTickCount64();
+    for (ULONGLONG i = 0; i < readers; ++i) {
+        PollTurns[i] = {start + i * period, readers * period};
+        const HANDLE reader = CreateThread(nullptr, 0, ReadInTurn, &PollTurns[i], 0, nullptr);
+        if (!reader) return false;
+        CloseHandle(reader);
+    }
+    return true;
 }
 
 void OnPaint(HWND window)
@@ -172,6 +235,7 @@ struct Options {
     const wchar_t* logPath = nullptr;
     int x = 100, y = 100, width = 800, height = 600;
     int windowDelay = -1;  // ms before the window is made, like a game that loads first
+    int pollHz = 0;        // reads of the keyboard's state a second; 0: key messages
 };
 
 Options ParseOptions()
@@ -190,6 +254,8 @@ Options ParseOptions()
             options.height = _wtoi(argv[++i]);
         } else if (!std::wcscmp(argv[i], L"--window-delay") && i + 1 < argc) {
             options.windowDelay = _wtoi(argv[++i]);
+        } else if (!std::wcscmp(argv[i], L"--poll-hz") && i + 1 < argc) {
+            options.pollHz = _wtoi(argv[++i]);
         }
     }
     return options;  // argv stays alive for the log path: the process owns it until exit
@@ -240,6 +306,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
                                         nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     LogEvent("WINDOW after=%lld", MillisecondsSinceProcessStart());
+    if (options.pollHz > 0) {
+        const bool polling = StartPolling(options.pollHz);
+        LogEvent("POLL hz=%d %s", options.pollHz, polling ? "started" : "failed");
+    }
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     SetForegroundWindow(window);
