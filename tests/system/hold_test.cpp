@@ -2,7 +2,6 @@
 // stand-in polls 30 times a second, and each click on ○ sends its press and
 // release together, far quicker than a frame.
 #include <doctest/doctest.h>
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,10 +25,11 @@ int CountLines(const std::wstring& log, const std::string& text, bool anywhere =
     return count;
 }
 
-// Whether the game's reads around the last Z press were further apart than
-// the hold: a frame the game itself dropped (a busy machine), in which no
-// hold of that length can be seen.
-bool ReadsFurtherApartThanHold(const std::wstring& log)
+// Whether two of the game's reads, one before the last Z press arrived and
+// one after the hold from the click sent at sentAt (the performance counter
+// is the machine's), were further apart than the hold: a frame the game itself
+// dropped (a busy machine), in which no hold of that length can be seen.
+bool ReadsFurtherApartThanHold(const std::wstring& log, long long sentAt)
 {
     FILE* file = _wfopen(log.c_str(), L"r");
     if (!file) return false;
@@ -44,9 +44,11 @@ bool ReadsFurtherApartThanHold(const std::wstring& log)
         if (line.rfind("KEYDOWN vk=0x5A", 0) == 0) pressedAt = stamp;
     }
     std::fclose(file);
-    const auto after = std::upper_bound(reads.begin(), reads.end(), pressedAt);
-    return after != reads.begin() && after != reads.end() &&
-           *after - *(after - 1) > DefaultHoldMs * ticksPerMs;
+    const long long hold = DefaultHoldMs * ticksPerMs;
+    for (size_t i = 1; i < reads.size(); ++i)
+        if (reads[i - 1] < pressedAt && reads[i] > sentAt + hold && reads[i] - reads[i - 1] > hold)
+            return true;
+    return false;
 }
 
 struct TapCount {
@@ -76,13 +78,15 @@ TapCount TapPollingGame(bool holdOff)
         const POINT at = {circle.x + (tap % 2 ? 6 : -6), circle.y};
         REQUIRE(SettleMouseAt(at));
         const int seenBefore = CountLines(log, "POLLDOWN vk=0x5A");
+        LARGE_INTEGER sentAt = {};
+        QueryPerformanceCounter(&sentAt);
         SendMouseAt(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, at);
         REQUIRE(WaitUntil([&] { return CountLines(log, "KEYUP vk=0x5A") == tap + 1; }, HangMs));
         PumpFor(100);  // the next read sees the release before the next tap
         if (CountLines(log, "POLLDOWN vk=0x5A") > seenBefore)
             ++count.Seen;
         else
-            ++(ReadsFurtherApartThanHold(log) ? count.Dropped : count.Missed);
+            ++(ReadsFurtherApartThanHold(log, sentAt.QuadPart) ? count.Dropped : count.Missed);
     }
     PostMessageW(overlay, WM_CLOSE, 0, 0);
     CHECK(orvex.WaitExit(HangMs));
