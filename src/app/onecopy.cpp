@@ -3,6 +3,7 @@
 // second start hands over to the first and ends without touching the settings.
 #include "app.h"
 #include "base/log.h"
+#include "render/render.h"
 
 namespace {
 
@@ -55,6 +56,8 @@ void OnAnotherStart(HWND window)
     if (IsIconic(window)) ShowWindow(window, SW_SHOWNOACTIVATE);
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // SWP_SHOWWINDOW sends no WM_SHOWWINDOW, so the frame a show draws is asked for here.
+    RequestPadFrame(window);
     ShowTrayBalloon(AnotherStartTitle, AnotherStartText);
     LogEvent("another start handed over: overlay shown");
 }

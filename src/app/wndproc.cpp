@@ -207,11 +207,17 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_SIZE:
         ResizeRenderTarget(window);
         return 0;
+    case WM_MOVE:
+        FollowFrameMonitor(window);  // another monitor may refresh at another rate
+        return 0;
+    case WM_PADFRAME:
+        PaintRequestedFrame(window);
+        return 0;
     case WM_ERASEBKGND:
         return 0;  // every paint covers the whole client area itself
     case WM_DISPLAYCHANGE:
-        ReadFramePeriod();  // a new mode may bring a new refresh rate
-        PlaceWindows();     // the overlay keeps its size, so nothing to repaint
+        ReadFramePeriod(window);  // a new mode may bring a new refresh rate
+        PlaceWindows();           // the overlay keeps its size, so nothing to repaint
         return 0;
     case WM_SKIPRELEASE:
         OnSkipRelease(window);
