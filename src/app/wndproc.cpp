@@ -12,6 +12,12 @@ const wchar_t SaveFailedText[] =
     L"設定をレジストリに保存できませんでした。変更はこのまま残り、次に設定を OK で閉じたときに"
     L"もう一度保存されます。";
 
+const wchar_t GameStartingTitle[] = L"ゲームを起動しています";
+const wchar_t GameStartingText[] =
+    L"ムーン グラス 銀砂工房物語を起動しています。ウィンドウが開くまでお待ちください。";
+static_assert(sizeof(GameStartingTitle) <= sizeof(NOTIFYICONDATAW::szInfoTitle), "title fits");
+static_assert(sizeof(GameStartingText) <= sizeof(NOTIFYICONDATAW::szInfo), "text fits");
+
 void OnDestroy(HWND window)
 {
     WindowClosing = true;
@@ -49,6 +55,17 @@ void OnAdjustSize(HWND window)
     InvalidateRect(window, nullptr, FALSE);
 }
 
+// Menu "グラス起動": a game still starting is not started twice; the user,
+// who saw nothing happen yet, is told why.
+void OnLaunchGame()
+{
+    if (IsGameStarting()) {
+        ShowTrayBalloon(GameStartingTitle, GameStartingText);
+        return;
+    }
+    LaunchGame();
+}
+
 // The hook library may post this several times for one latch; only the
 // first finds the latch on.
 void OnSkipRelease(HWND window)
@@ -82,7 +99,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         OnAdjustSize(window);
         return 0;
     case IDM_LAUNCHGAME:
-        LaunchGame();
+        OnLaunchGame();
         return 0;
     case IDM_CLOSEGAME:
         CloseGame();
