@@ -56,6 +56,7 @@ void BenchRepaint(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchIdle(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchStartup(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchSlide(const BenchOptions& options, std::vector<BenchRow>& rows);
+void BenchPicture(const BenchOptions& options, std::vector<BenchRow>& rows);
 
 // QueryPerformanceCounter in ticks, and ticks per millisecond.
 int64_t NowTicks();

@@ -72,16 +72,17 @@ TEST_CASE("a change after a quiet period is drawn at once, later ones at the per
     CHECK(timed);
     CHECK(Frames == 2);
 
-    // A steady stream of changes, a few ms apart: each period still gets its
-    // frame, since a request never pushes back the one already on its way.
-    Drawing.FrameClock = FrameClockMilliseconds;
+    // A steady stream of changes, 3 ms apart on the frames' clock: each period
+    // still gets its frame, since a request never pushes back the one on its way.
     Frames = 0;
     const ULONGLONG end = GetTickCount64() + 5000;
     while (Frames < 5 && GetTickCount64() < end) {
+        StandingTime += 3;
         RequestPadFrame(window);
         TakeFrameMessage(window, WM_PADFRAME);
         TakeFrameMessage(window, WM_TIMER);
-        Sleep(2);
+        const ULONGLONG next = FrameClockMilliseconds() + 2;
+        while (FrameClockMilliseconds() < next) continue;
     }
     CHECK(Frames == 5);
     if (IsPadFramePending()) PaintRequestedFrame(window);
