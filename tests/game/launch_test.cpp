@@ -298,6 +298,17 @@ BOOL WINAPI RecordingSetWindowPos(HWND window, HWND, int, int, int, int, UINT fl
     return TRUE;
 }
 
+// The placement calls of one case recorded in Moves, not made.
+struct RecordedPlacement {
+    PlacementCalls saved = WindowPlacement;
+    RecordedPlacement()
+    {
+        WindowPlacement.SetWindowPos = RecordingSetWindowPos;
+        Moves.clear();
+    }
+    ~RecordedPlacement() { WindowPlacement = saved; }
+};
+
 }  // namespace
 
 TEST_CASE("the watch places a late game window once, without activation, within a minute")
@@ -320,9 +331,7 @@ TEST_CASE("the watch places a late game window once, without activation, within 
     for (const Row& row : rows) {
         CAPTURE(std::string(row.name));
         GameScope scope;
-        const PlacementCalls savedPlacement = WindowPlacement;
-        WindowPlacement.SetWindowPos = RecordingSetWindowPos;
-        Moves.clear();
+        const RecordedPlacement placement;
         GameControl.CreateProcessW = WindowlessCreateProcess;
         SetMGQpath(Settings, L"C:\\Games\\MGQ\\mgq.exe");
         LaunchGame();
@@ -343,7 +352,6 @@ TEST_CASE("the watch places a late game window once, without activation, within 
         CHECK((gameMoves > 0) == row.placed);
         CHECK(Moves.size() == (row.placed ? gameMoves + 1 : 0));  // once, with the overlay
         EndGameWatch();
-        WindowPlacement = savedPlacement;
     }
 }
 
@@ -392,9 +400,7 @@ TEST_CASE("the watch places the window the player sees, and a starting game is s
     for (const Row& row : rows) {
         CAPTURE(std::string(row.name));
         GameScope scope;
-        const PlacementCalls savedPlacement = WindowPlacement;
-        WindowPlacement.SetWindowPos = RecordingSetWindowPos;
-        Moves.clear();
+        const RecordedPlacement placement;
         GameControl.CreateProcessW = row.exited ? EndedCreateProcess : WindowlessCreateProcess;
         SetMGQpath(Settings, L"C:\\Games\\MGQ\\mgq.exe");
         LaunchGame();
@@ -419,7 +425,6 @@ TEST_CASE("the watch places the window the player sees, and a starting game is s
         CHECK(WasPlaced(game.get()) == row.placed);
         CHECK(IsWatchingForGame() == row.watching);
         EndGameWatch();
-        WindowPlacement = savedPlacement;
     }
 }
 
