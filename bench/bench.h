@@ -58,6 +58,7 @@ void BenchIdle(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchStartup(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchSlide(const BenchOptions& options, std::vector<BenchRow>& rows);
 void BenchTaps(const BenchOptions& options, std::vector<BenchRow>& rows);
+void BenchPicture(const BenchOptions& options, std::vector<BenchRow>& rows);
 
 // QueryPerformanceCounter in ticks, and ticks per millisecond.
 int64_t NowTicks();

@@ -4,8 +4,8 @@
 //               [--repaints N] [--idle-seconds N] [--starts N] [--taps N]
 //   orvex-bench --soak MINUTES [--seed N]
 //
-// NAME is one of latency, keystate, repaint, idle, startup, slide, taps. Exit status 1 when a
-// benchmark could not run or the soak found growth.
+// NAME is one of latency, picture, keystate, repaint, slide, idle, startup, taps. Exit status 1
+// when a benchmark could not run or the soak found growth.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,9 +100,9 @@ int main(int argc, char** argv)
         Benchmark Run;
     } benchmarks[] = {
         // The programs outside first: the in-process ones leave windows of this process behind.
-        {"latency", BenchLatency}, {"idle", BenchIdle},         {"startup", BenchStartup},
-        {"taps", BenchTaps},       {"keystate", BenchKeyState}, {"repaint", BenchRepaint},
-        {"slide", BenchSlide},
+        {"latency", BenchLatency}, {"picture", BenchPicture}, {"idle", BenchIdle},
+        {"startup", BenchStartup}, {"taps", BenchTaps},       {"keystate", BenchKeyState},
+        {"repaint", BenchRepaint}, {"slide", BenchSlide},
     };
     std::vector<BenchRow> rows;
     for (const auto& benchmark : benchmarks) {

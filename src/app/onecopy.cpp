@@ -5,6 +5,7 @@
 #include "app.h"
 #include <sddl.h>
 #include "base/log.h"
+#include "render/render.h"
 
 namespace {
 
@@ -83,6 +84,8 @@ void OnAnotherStart(HWND window)
     if (IsIconic(window)) ShowWindow(window, SW_SHOWNOACTIVATE);
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // SWP_SHOWWINDOW sends no WM_SHOWWINDOW, so the frame a show draws is asked for here.
+    RequestPadFrame(window);
     ShowTrayBalloon(AnotherStartTitle, AnotherStartText);
     LogEvent("another start handed over: overlay shown");
 }

@@ -107,7 +107,7 @@ bool InitOverlay(HWND window)
     BuildPadLayout();
     BuildElementGeometries();
     CreateDeviceResources(window);  // a failure is retried by every paint
-    ReadFramePeriod();
+    ReadFramePeriod(window);
     PlaceWindows();  // still hidden: placing does not show it
     SetLayeredWindowAttributes(window, 0, OverlayAlpha(Settings.Transparency), LWA_ALPHA);
     ApplyTouchManners(window);

@@ -22,6 +22,12 @@ bool SavePending = false;
 // while the warning shows.
 bool SettingsSequenceRunning = false;
 
+const wchar_t GameStartingTitle[] = L"ゲームを起動しています";
+const wchar_t GameStartingText[] =
+    L"ムーン グラス 銀砂工房物語を起動しています。ウィンドウが開くまでお待ちください。";
+static_assert(sizeof(GameStartingTitle) <= sizeof(NOTIFYICONDATAW::szInfoTitle), "title fits");
+static_assert(sizeof(GameStartingText) <= sizeof(NOTIFYICONDATAW::szInfo), "text fits");
+
 void OnDestroy(HWND window)
 {
     WindowClosing = true;
@@ -69,6 +75,17 @@ void OnAdjustSize(HWND window)
     InvalidateRect(window, nullptr, FALSE);
 }
 
+// Menu "グラス起動": a game still starting is not started twice; the user,
+// who saw nothing happen yet, is told why.
+void OnLaunchGame()
+{
+    if (IsGameStarting()) {
+        ShowTrayBalloon(GameStartingTitle, GameStartingText);
+        return;
+    }
+    LaunchGame();
+}
+
 // The hook library may post this several times for one latch; only the
 // first finds the latch on.
 void OnSkipRelease(HWND window)
@@ -110,7 +127,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         OnAdjustSize(window);
         return 0;
     case IDM_LAUNCHGAME:
-        LaunchGame();
+        OnLaunchGame();
         return 0;
     case IDM_CLOSEGAME:
         CloseGame();
@@ -244,11 +261,17 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_SIZE:
         ResizeRenderTarget(window);
         return 0;
+    case WM_MOVE:
+        FollowFrameMonitor(window);  // another monitor may refresh at another rate
+        return 0;
+    case WM_PADFRAME:
+        PaintRequestedFrame(window);
+        return 0;
     case WM_ERASEBKGND:
         return 0;  // every paint covers the whole client area itself
     case WM_DISPLAYCHANGE:
-        ReadFramePeriod();  // a new mode may bring a new refresh rate
-        PlaceWindows();     // the overlay keeps its size, so nothing to repaint
+        ReadFramePeriod(window);  // a new mode may bring a new refresh rate
+        PlaceWindows();           // the overlay keeps its size, so nothing to repaint
         return 0;
     case WM_SKIPRELEASE:
         OnSkipRelease(window);

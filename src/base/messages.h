@@ -8,5 +8,7 @@ constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;  // the tray icon's callback
 constexpr UINT WM_GAMEINPUTBLOCKED = WM_USER + 2;
 // Posted by a second start of the program to the running copy's overlay.
 constexpr UINT WM_ANOTHERSTART = WM_USER + 3;
+// Posted by the overlay to itself: draw the frame a key change asked for.
+constexpr UINT WM_PADFRAME = WM_USER + 20;
 // Posted by the hook library: end the skip latch.
 constexpr UINT WM_SKIPRELEASE = WM_USER + 200;

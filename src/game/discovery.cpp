@@ -19,6 +19,7 @@ struct GameWindowSearch {
     wchar_t WantedClass[ClassNameCapacity];
     HWND Result;
     wchar_t ClassName[ClassNameCapacity];
+    bool ShownOnly;
 };
 
 // A class name longer than the buffer comes back cut and so never matches.
@@ -59,15 +60,15 @@ BOOL CALLBACK MatchGameWindow(HWND window, LPARAM param)
     std::wmemset(search->ClassName, 0, ClassNameCapacity);
     GetClassNameW(window, search->ClassName, ClassNameCapacity);
     if (std::wcscmp(search->ClassName, search->WantedClass) != 0) return TRUE;
+    if (search->ShownOnly && !IsShownWindow(window)) return TRUE;
     search->Result = window;
     return FALSE;  // the first in z-order wins
 }
 
-}  // namespace
-
-HWND FindGameWindow()
+HWND SearchGameWindow(bool shownOnly)
 {
     GameWindowSearch search = {};
+    search.ShownOnly = shownOnly;
     static_assert(sizeof(GameWindowClass) <= sizeof(search.WantedClass), "class name fits");
     std::wmemcpy(search.WantedClass, GameWindowClass, std::size(GameWindowClass));
     Discovery.EnumWindows(MatchGameWindow, reinterpret_cast<LPARAM>(&search));
@@ -78,6 +79,24 @@ HWND FindGameWindow()
     ConfirmedGame = {search.Result, ReadWindowOwner(search.Result)};
     CheckGameInputReach(search.Result);
     return search.Result;
+}
+
+}  // namespace
+
+bool IsShownWindow(HWND window)
+{
+    RECT rect = {};
+    return IsWindowVisible(window) && GetWindowRect(window, &rect) && !IsRectEmpty(&rect);
+}
+
+HWND FindGameWindow()
+{
+    return SearchGameWindow(false);
+}
+
+HWND FindShownGameWindow()
+{
+    return SearchGameWindow(true);
 }
 
 HWND GetGameWindow()

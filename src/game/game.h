@@ -19,6 +19,10 @@ extern DiscoveryCalls Discovery;
 
 // Searches the top-level windows (z-order, first match wins); caches a find.
 HWND FindGameWindow();
+// The same search for a window the player can see: hidden windows and windows
+// of no size (one a game makes before it is ready) are passed over.
+HWND FindShownGameWindow();
+bool IsShownWindow(HWND window);
 // The cached window if it is still the game's, otherwise a fresh search.
 HWND GetGameWindow();
 
@@ -54,7 +58,8 @@ std::vector<WindowMove> PlanWindowMoves(const Placement& placement, const Window
 
 // Places the overlay (topmost, never activated, never resized) and the game
 // window for the current screen resolution. With activateGame false the game's
-// window is not activated either. Placing a game window ends the launch watch.
+// window is not activated either. The launch watch does not place a window
+// placed here again.
 void PlaceWindows(bool activateGame = true);
 
 // The OS calls of launching and closing the game; tests swap in recording
@@ -77,24 +82,33 @@ extern GameControlCalls GameControl;
 // when there is none.
 bool GameWorkingDirectory(const wchar_t* path, std::wstring& directory);
 
-// Starts the game from Settings.MGQpath unless a game window is cached, and
-// places it when its window shows within about 200 ms; otherwise starts the
-// launch watch (a new launch replaces a running watch).
+// Starts the game from Settings.MGQpath unless a game window is cached or a
+// launched game is still starting, places it when its window shows within
+// about 200 ms, and starts the launch watch (a new launch replaces a running
+// watch).
 void LaunchGame();
+// A game launched here is still starting: its process lives and no window of
+// it has been placed yet.
+bool IsGameStarting();
 // Ends the launch watch first, then asks, posts the game a close request and
 // answers its quit question.
 void CloseGame();
 
 // The launch watch: a timer on MainWindow that looks for a launched game's
-// window for up to a minute after the launch and places both windows once,
-// without activation, when it appears. The window procedure hands the timer's
+// shown window for up to a minute after the launch and places both windows,
+// without activation, once that window stays where it is from one look to the
+// next. A placed window that goes (a splash) lets the next one be placed; the
+// game's process ending ends the watch. The window procedure hands the timer's
 // WM_TIMER to CheckGameWatch with the current GetTickCount64.
 constexpr UINT_PTR GameWatchTimer = 1;
 constexpr DWORD GameWatchPeriod = 100;      // ms between two looks
 constexpr ULONGLONG GameWatchSpan = 60000;  // ms after the launch
 bool IsWatchingForGame();
 void CheckGameWatch(ULONGLONG now);
+// Ends the watch and lets go of the game's process.
 void EndGameWatch();
+// Told by PlaceWindows which game window it placed.
+void NoteGamePlaced(HWND game);
 
 // The process and token calls of the integrity check; tests swap in versions
 // that report chosen levels and restore these.

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include "base/overlay.h"
 #include "base/handle.h"
+#include "base/log.h"
 #include "input/input.h"
 #include "settings/settings.h"
 
@@ -33,16 +34,42 @@ constexpr CloseKeyStep CloseKeySequence[] = {
 
 bool GameWatchRunning = false;
 ULONGLONG GameWatchStart = 0;
+// The launched game's process while the watch runs: its end ends the watch.
+UniqueHandleObject GameProcess;
+// The window last placed for this launch; the watch looks for another only
+// once it is gone (a splash closing before the main window shows).
+HWND PlacedGameWindow = nullptr;
+// A window seen on the last look and where it was: it is placed when the next
+// look finds it still there, so a game that moves or centres its window as it
+// shows it does not undo the placement.
+HWND SettlingWindow = nullptr;
+RECT SettlingRect = {};
 
 // One search at once, then a few more while the new process creates its window.
 bool WaitForGameWindow()
 {
-    if (FindGameWindow()) return true;
+    if (FindShownGameWindow()) return true;
     for (int attempt = 0; attempt < LaunchSearchRetries; ++attempt) {
         GameControl.Sleep(LaunchSearchStep);
-        if (FindGameWindow()) return true;
+        if (FindShownGameWindow()) return true;
     }
     return false;
+}
+
+bool HasGameExited()
+{
+    return GameProcess && WaitForSingleObject(GameProcess.get(), 0) == WAIT_OBJECT_0;
+}
+
+// True when the window is where the last look saw it; otherwise notes it for the next look.
+bool HasWindowSettled(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    const bool settled = window == SettlingWindow && EqualRect(&rect, &SettlingRect);
+    SettlingWindow = window;
+    SettlingRect = rect;
+    return settled;
 }
 
 }  // namespace
@@ -57,10 +84,16 @@ bool GameWorkingDirectory(const wchar_t* path, std::wstring& directory)
     return true;
 }
 
+bool IsGameStarting()
+{
+    return GameWatchRunning && GameProcess && !PlacedGameWindow && !HasGameExited();
+}
+
 void LaunchGame()
 {
-    // A cached window, even a stale one, counts as a running game.
-    if (CachedGameWindow) return;
+    // A cached window, even a stale one, counts as a running game, and so
+    // does one still starting.
+    if (CachedGameWindow || IsGameStarting()) return;
     if (!Settings.MGQpath[0]) return;
     std::wstring directory;
     if (!GameWorkingDirectory(Settings.MGQpath, directory)) return;
@@ -77,23 +110,26 @@ void LaunchGame()
     // The user's start or menu choice lets us take the foreground; hand that
     // right on, so the game's first window comes up in front.
     GameControl.AllowSetForegroundWindow(info.dwProcessId);
-    {
-        // The game lives on its own: neither handle is kept (thread closed first).
-        const UniqueHandleObject process(info.hProcess);
-        const UniqueHandleObject thread(info.hThread);
-    }
+    // The thread's handle is of no use; the process's tells the watch when the game ended.
+    const UniqueHandleObject thread(info.hThread);
+    EndGameWatch();
+    GameProcess.reset(info.hProcess);
 
     // A real game takes seconds to open its window: a quick one is placed
-    // before the overlay shows, a slow one by the watch, without blocking.
-    EndGameWatch();
-    if (WaitForGameWindow()) {
-        PlaceWindows();
-        return;
-    }
+    // before the overlay shows, a slow one by the watch, without blocking. The
+    // watch goes on after a quick placement too, for a splash's successor.
+    if (WaitForGameWindow()) PlaceWindows();
     if (MainWindow && SetTimer(MainWindow, GameWatchTimer, GameWatchPeriod, nullptr)) {
         GameWatchRunning = true;
         GameWatchStart = GetTickCount64();
+    } else {
+        EndGameWatch();
     }
+}
+
+void NoteGamePlaced(HWND game)
+{
+    PlacedGameWindow = game;
 }
 
 bool IsWatchingForGame()
@@ -108,13 +144,24 @@ void CheckGameWatch(ULONGLONG now)
         EndGameWatch();
         return;
     }
+    if (HasGameExited()) {
+        LogEvent("launch watch ended: the game's process exited");
+        EndGameWatch();
+        return;
+    }
+    if (PlacedGameWindow && IsShownWindow(PlacedGameWindow)) return;
+    const HWND shown = FindShownGameWindow();
+    if (!shown || !HasWindowSettled(shown)) return;
     // The game may be in front by now, or the user busy elsewhere: place
-    // without activating anything. Placing ends the watch.
-    if (FindGameWindow()) PlaceWindows(false);
+    // without activating anything.
+    PlaceWindows(false);
 }
 
 void EndGameWatch()
 {
+    GameProcess.reset();
+    PlacedGameWindow = nullptr;
+    SettlingWindow = nullptr;
     if (!GameWatchRunning) return;
     GameWatchRunning = false;
     if (MainWindow) KillTimer(MainWindow, GameWatchTimer);

@@ -72,5 +72,5 @@ void PlaceWindows(bool activateGame)
                                      move.Height, move.Flags | extraFlags);
     }
     // A launched game found here is placed now; the watch must not place it again.
-    if (game) EndGameWatch();
+    if (game) NoteGamePlaced(game);
 }

@@ -1,16 +1,45 @@
-// Frames after key changes: requested on the input path, drawn a display frame
-// later from a cached layer of the pad's still parts plus the marks. The keys
-// are out before the frame starts, and a finger sliding over the cross key
-// costs at most one frame per refresh, whatever its message rate.
+// Frames after key changes: requested on the input path, drawn from a cached
+// layer of the pad's still parts plus the marks. The keys are out before the
+// frame starts: a change after a quiet display period is drawn as soon as the
+// input handler has returned, later ones within the period wait for its end,
+// so a finger sliding over the cross key costs at most one frame per refresh.
 #include "render/render.h"
+#include <cmath>
+#include "base/messages.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// The window whose frame timer runs; null while no frame is requested.
+// The window whose frame is on its way (posted or timed); null while none is.
 HWND FrameWindow = nullptr;
-DWORD FramePeriod = 16;  // ms; the display's refresh period as last read
+DWORD FramePeriod = 17;  // ms; the overlay's display's refresh period as last read
+HMONITOR FrameMonitor = nullptr;
+ULONGLONG LastFrameAt = 0;  // FrameClock time of the last frame drawn
+
+ULONGLONG QueryFrameClock()
+{
+    LARGE_INTEGER frequency = {};
+    LARGE_INTEGER count = {};
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0) return GetTickCount64();
+    QueryPerformanceCounter(&count);
+    const auto ticks = static_cast<ULONGLONG>(count.QuadPart);
+    const auto perSecond = static_cast<ULONGLONG>(frequency.QuadPart);
+    return ticks / perSecond * 1000 + ticks % perSecond * 1000 / perSecond;
+}
+
+// The refresh period of one monitor; the primary display's when it does not say.
+DWORD MonitorFramePeriod(HMONITOR monitor)
+{
+    MONITORINFOEXW info = {};
+    info.cbSize = sizeof(info);
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    if (!monitor || !GetMonitorInfoW(monitor, &info) ||
+        !EnumDisplaySettingsW(info.szDevice, ENUM_CURRENT_SETTINGS, &mode))
+        return DisplayFramePeriod();
+    return FramePeriodOf(mode.dmDisplayFrequency);
+}
 
 // The pad at rest, drawn once for the current target, DPI and geometries.
 ComPtr<ID2D1BitmapRenderTarget> StillLayer;
@@ -48,29 +77,98 @@ bool IsMarked(const PadElement& element)
     return element.Visible && element.Geometry && (element.Pressed || element.Latched);
 }
 
+// The whole pixels an element's drawing can touch: its bounds, widened for the
+// outline and its anti-aliased edge, in the coordinates the scale cancels to.
+bool ElementArea(const PadElement& element, D2D1_RECT_F& area)
+{
+    constexpr float EdgeReach = 2.0f;
+    D2D1_RECT_F bounds = {};
+    if (!element.Visible || !element.Geometry ||
+        FAILED(element.Geometry->GetBounds(nullptr, &bounds)))
+        return false;
+    area = {std::floor(bounds.left - EdgeReach), std::floor(bounds.top - EdgeReach),
+            std::ceil(bounds.right + EdgeReach), std::ceil(bounds.bottom + EdgeReach)};
+    return true;
+}
+
+bool Overlaps(const D2D1_RECT_F& a, const D2D1_RECT_F& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// A marked element drawn over the still layer would blend its outline and
+// label twice. Its area is instead cleared and drawn again from white, with
+// every element reaching into it, in table order: what a full repaint gives.
+void RedrawElementArea(const PadElementTable& table, const D2D1_RECT_F& area,
+                       const D2D1_MATRIX_3X2_F& scale)
+{
+    const D2D1_COLOR_F white = {1.0f, 1.0f, 1.0f, 1.0f};
+    RenderTarget->SetTransform(&scale);
+    RenderTarget->PushAxisAlignedClip(&area, D2D1_ANTIALIAS_MODE_ALIASED);
+    RenderTarget->Clear(&white);
+    for (int32_t i = 0; i < table.Count; ++i) {
+        const PadElement& element = table.Items[i];
+        D2D1_RECT_F reach = {};
+        if (ElementArea(element, reach) && Overlaps(area, reach))
+            DrawPadElement(RenderTarget.Get(), element, FillBrushFor(element), scale);
+    }
+    RenderTarget->PopAxisAlignedClip();
+}
+
 }  // namespace
+
+ULONGLONG FrameClockMilliseconds()
+{
+    return QueryFrameClock();
+}
+
+DWORD FramePeriodOf(DWORD hertz)
+{
+    if (hertz <= 1) hertz = 60;  // 0 and 1 stand for the hardware's default rate
+    if (hertz >= 1000) return 1;
+    return (1000 + hertz / 2) / hertz;
+}
 
 DWORD DisplayFramePeriod()
 {
     const HDC screen = GetDC(nullptr);
     const int hertz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
     if (screen) ReleaseDC(nullptr, screen);
-    if (hertz <= 1) return 16;  // 0 and 1 stand for the hardware's default rate
-    return hertz >= 1000 ? 1 : static_cast<DWORD>(1000 / hertz);
+    return FramePeriodOf(hertz > 0 ? static_cast<DWORD>(hertz) : 0);
 }
 
-void ReadFramePeriod()
+void ReadFramePeriod(HWND window)
 {
-    FramePeriod = DisplayFramePeriod();
+    FrameMonitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY) : nullptr;
+    FramePeriod = MonitorFramePeriod(FrameMonitor);
+}
+
+void FollowFrameMonitor(HWND window)
+{
+    if (MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY) != FrameMonitor)
+        ReadFramePeriod(window);
+}
+
+DWORD PadFrameDelay(ULONGLONG now, ULONGLONG lastFrame, DWORD period)
+{
+    const ULONGLONG since = now - lastFrame;
+    return since >= period ? 0 : static_cast<DWORD>(period - since);
 }
 
 void RequestPadFrame(HWND window)
 {
+    // A frame on its way already covers this change; re-arming it would hold
+    // the frames back for as long as a slide goes on.
     if (!window || window == FrameWindow) return;
-    if (SetTimer(window, PadFrameTimer, FramePeriod, nullptr))
+    const DWORD delay = PadFrameDelay(Drawing.FrameClock(), LastFrameAt, FramePeriod);
+    // Posted rather than drawn here, so the input handler returns (and its
+    // keys are out) first; a timer would wait for the system tick as well.
+    const bool queued = delay == 0 ? PostMessageW(window, WM_PADFRAME, 0, 0) != FALSE
+                                   : SetTimer(window, PadFrameTimer, delay, nullptr) != 0;
+    if (queued)
         FrameWindow = window;
     else
-        InvalidateRect(window, nullptr, FALSE);  // no timer: an ordinary repaint still shows it
+        InvalidateRect(window, nullptr, FALSE);  // an ordinary repaint still shows it
 }
 
 bool IsPadFramePending()
@@ -82,6 +180,7 @@ HRESULT PaintRequestedFrame(HWND window)
 {
     KillTimer(window, PadFrameTimer);
     if (window == FrameWindow) FrameWindow = nullptr;
+    LastFrameAt = Drawing.FrameClock();
     return PaintPadFrame(window);
 }
 
@@ -104,9 +203,9 @@ HRESULT PaintPadFrame(HWND window)
                              D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR, nullptr);
     const PadElementTable& table = *CurrentPadTable;
     for (int32_t i = 0; i < table.Count; ++i) {
-        const PadElement& element = table.Items[i];
-        if (IsMarked(element))
-            DrawPadElement(RenderTarget.Get(), element, FillBrushFor(element), scale);
+        D2D1_RECT_F area = {};
+        if (IsMarked(table.Items[i]) && ElementArea(table.Items[i], area))
+            RedrawElementArea(table, area, scale);
     }
     const HRESULT hr = Drawing.EndDraw(RenderTarget.Get());
     if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {

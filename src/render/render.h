@@ -20,13 +20,14 @@ extern Microsoft::WRL::ComPtr<IDWriteTextFormat> TextFormatNormal;
 extern Microsoft::WRL::ComPtr<IDWriteTextFormat> TextFormatLarge;
 extern Microsoft::WRL::ComPtr<IDWriteTextFormat> TextFormatSmall;
 
-// The calls that make the factories and end the element pass; tests swap in
-// failing or device-losing versions and restore these.
+// The calls that make the factories, end the element pass and tell the frames'
+// time; tests swap in failing, device-losing or standing clocks and restore these.
 struct DrawingCalls {
     HRESULT(WINAPI* CreateD2DFactory)(D2D1_FACTORY_TYPE type, REFIID iid,
                                       const D2D1_FACTORY_OPTIONS* options, void** factory);
     HRESULT(WINAPI* CreateDWriteFactory)(DWRITE_FACTORY_TYPE type, REFIID iid, IUnknown** factory);
     HRESULT (*EndDraw)(ID2D1RenderTarget* target);
+    ULONGLONG (*FrameClock)();  // ms, finer than the system tick
 };
 extern DrawingCalls Drawing;
 
@@ -58,22 +59,36 @@ void DrawPadElement(ID2D1RenderTarget* target, const PadElement& element, ID2D1B
                     const D2D1_MATRIX_3X2_F& scale);
 
 // Frames after key changes. The input path sends its keys first and then only
-// requests a frame; requests are gathered for one display frame and drawn by
-// a timer (WM_TIMER PadFrameTimer to the window) as the cached still layer of
-// the pad plus the pressed and latched marks. The still layer belongs to the
-// render target and is rebuilt when the target, its size, the DPI or the
-// geometries change. WM_PAINT still repaints everything.
+// requests a frame. With no frame drawn within the last display period the
+// frame comes at once, on WM_PADFRAME posted to the window (after the input
+// handler has returned); requests within the period are gathered into one
+// frame at its end (WM_TIMER PadFrameTimer). A frame is the cached still layer
+// of the pad with the marked elements' areas drawn again, pixel for pixel what
+// a full repaint gives. The still layer belongs to the render target and is
+// rebuilt when the target, its size, the DPI or the geometries change.
+// WM_PAINT still repaints everything.
 constexpr UINT_PTR PadFrameTimer = 2;
-// The display's refresh period in ms; 16 when the display does not say.
+// The real FrameClock.
+ULONGLONG FrameClockMilliseconds();
+// A refresh rate's period in whole ms, rounded; 60 Hz's when the rate is 0 or 1.
+DWORD FramePeriodOf(DWORD hertz);
+// The primary display's refresh period in ms.
 DWORD DisplayFramePeriod();
-// Takes the display's refresh period for the frames to come: at start and after
-// a display change, so that neither the input path nor a frame asks the display.
-void ReadFramePeriod();
+// Takes the refresh period of the window's monitor for the frames to come: at
+// start and after a display change, so that neither the input path nor a frame
+// asks the display.
+void ReadFramePeriod(HWND window);
+// The window moved: the period is read again when it is on another monitor now.
+void FollowFrameMonitor(HWND window);
+// How long a change at now waits for its frame: 0 when the last frame is a
+// period old or more, else the rest of that period.
+DWORD PadFrameDelay(ULONGLONG now, ULONGLONG lastFrame, DWORD period);
 void RequestPadFrame(HWND window);
 bool IsPadFramePending();
-// The timer's end: one frame, drawn now.
+// The posted message's or the timer's end: one frame, drawn now.
 HRESULT PaintRequestedFrame(HWND window);
-// The frame itself: the still layer plus the marks; falls back to RepaintPad.
+// The frame itself: the still layer with the marked areas drawn again; falls
+// back to RepaintPad.
 HRESULT PaintPadFrame(HWND window);
 void DiscardStillLayer();
 // Latched wins over pressed.

@@ -55,7 +55,7 @@ D2D1_SIZE_U ClientPixelSize(HWND window)
 
 }  // namespace
 
-DrawingCalls Drawing = {D2D1CreateFactory, DWriteCreateFactory, EndDrawOf};
+DrawingCalls Drawing = {D2D1CreateFactory, DWriteCreateFactory, EndDrawOf, FrameClockMilliseconds};
 
 bool CreateDeviceIndependentResources()
 {

@@ -135,6 +135,10 @@ TEST_CASE("the window procedure's drawing messages")
     CHECK_FALSE(IsPadFramePending());
     CHECK(MainWndProc(window.handle, WM_SHOWWINDOW, TRUE, 0) == 0);
     CHECK(IsPadFramePending());
-    PaintRequestedFrame(window.handle);
+    CHECK(MainWndProc(window.handle, WM_PADFRAME, 0, 0) == 0);
     CHECK_FALSE(IsPadFramePending());
+    // A second start shows the overlay without WM_SHOWWINDOW, and asks for the frame itself.
+    OnAnotherStart(window.handle);
+    CHECK(IsPadFramePending());
+    PaintRequestedFrame(window.handle);
 }

@@ -137,6 +137,7 @@ TEST_CASE("every benchmark runs once with a tiny count")
     std::vector<BenchRow> rows;
     // The programs outside first, as the benchmark program does.
     BenchLatency(options, rows);
+    BenchPicture(options, rows);
     BenchIdle(options, rows);
     BenchStartup(options, rows);
     BenchTaps(options, rows);
@@ -167,6 +168,7 @@ TEST_CASE("every benchmark runs once with a tiny count")
         {"start-up: peak working set", 1, true},
         {"idle", 1, false},
         {"input-to-key latency", 3, true},
+        {"a press to its picture", 3, true},
         {"one mouse hop", 3, true},
         {"the overlay's key output", 3, true},
         {"input-to-key latency with the diagnostic log on", 3, true},

@@ -174,6 +174,7 @@ struct GameScope {
     }
     ~GameScope()
     {
+        EndGameWatch();
         if (SkipLatched) ReleaseSkipLatch();
         GameControl = savedControl;
         Discovery = savedDiscovery;
@@ -282,7 +283,7 @@ TEST_CASE("a game whose window does not show is searched for 21 times over 200 m
     CHECK(CachedGameWindow == nullptr);
     CHECK(IsWatchingForGame());
     EndGameWatch();
-    // Both handles were closed at once.
+    // The thread's handle was closed at once, the process's with the watch.
     DWORD flags = 0;
     CHECK_FALSE(GetHandleInformation(LastWindowless.hProcess, &flags));
     CHECK_FALSE(GetHandleInformation(LastWindowless.hThread, &flags));
@@ -297,6 +298,17 @@ BOOL WINAPI RecordingSetWindowPos(HWND window, HWND, int, int, int, int, UINT fl
     return TRUE;
 }
 
+// The placement calls of one case recorded in Moves, not made.
+struct RecordedPlacement {
+    PlacementCalls saved = WindowPlacement;
+    RecordedPlacement()
+    {
+        WindowPlacement.SetWindowPos = RecordingSetWindowPos;
+        Moves.clear();
+    }
+    ~RecordedPlacement() { WindowPlacement = saved; }
+};
+
 }  // namespace
 
 TEST_CASE("the watch places a late game window once, without activation, within a minute")
@@ -310,7 +322,7 @@ TEST_CASE("the watch places a late game window once, without activation, within 
         bool watching;  // afterwards
     };
     const Row rows[] = {
-        {"the window shows after 5 s", true, 5000, false, true, false},
+        {"the window shows after 5 s", true, 5000, false, true, true},
         {"no window yet after 5 s", false, 5000, false, false, true},
         {"no window within the minute", false, GameWatchSpan + 1, false, false, false},
         {"a window after the minute", true, GameWatchSpan + 1, false, false, false},
@@ -319,9 +331,7 @@ TEST_CASE("the watch places a late game window once, without activation, within 
     for (const Row& row : rows) {
         CAPTURE(std::string(row.name));
         GameScope scope;
-        const PlacementCalls savedPlacement = WindowPlacement;
-        WindowPlacement.SetWindowPos = RecordingSetWindowPos;
-        Moves.clear();
+        const RecordedPlacement placement;
         GameControl.CreateProcessW = WindowlessCreateProcess;
         SetMGQpath(Settings, L"C:\\Games\\MGQ\\mgq.exe");
         LaunchGame();
@@ -342,7 +352,79 @@ TEST_CASE("the watch places a late game window once, without activation, within 
         CHECK((gameMoves > 0) == row.placed);
         CHECK(Moves.size() == (row.placed ? gameMoves + 1 : 0));  // once, with the overlay
         EndGameWatch();
-        WindowPlacement = savedPlacement;
+    }
+}
+
+namespace {
+
+// A game that ended before its window showed: its process handle is signalled.
+BOOL WINAPI EndedCreateProcess(LPCWSTR application, LPWSTR commandLine,
+                               LPSECURITY_ATTRIBUTES processAttributes,
+                               LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit, DWORD flags,
+                               LPVOID environment, LPCWSTR directory, LPSTARTUPINFOW startup,
+                               LPPROCESS_INFORMATION info)
+{
+    WindowlessCreateProcess(application, commandLine, processAttributes, threadAttributes, inherit,
+                            flags, environment, directory, startup, info);
+    CloseHandle(info->hProcess);
+    info->hProcess = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    return TRUE;
+}
+
+bool WasPlaced(HWND window)
+{
+    for (const auto& move : Moves)
+        if (move.first == window) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_CASE("the watch places the window the player sees, and a starting game is started once")
+{
+    struct Row {
+        const char* name;
+        bool splash;  // shown, placed and gone before the main window
+        bool hidden;
+        bool launchAgain;
+        bool exited;
+        bool placed;
+        bool watching;  // afterwards
+    };
+    const Row rows[] = {
+        {"a hidden window", false, true, false, false, false, true},
+        {"a splash, then the main window", true, false, false, false, true, true},
+        {"グラス起動 again while the game starts", false, true, true, false, false, true},
+        {"the game exits before its window shows", false, false, false, true, false, false},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(std::string(row.name));
+        GameScope scope;
+        const RecordedPlacement placement;
+        GameControl.CreateProcessW = row.exited ? EndedCreateProcess : WindowlessCreateProcess;
+        SetMGQpath(Settings, L"C:\\Games\\MGQ\\mgq.exe");
+        LaunchGame();
+        ULONGLONG now = GetTickCount64();
+        const auto lookTwice = [&] {
+            CheckGameWatch(now += GameWatchPeriod);
+            CheckGameWatch(now += GameWatchPeriod);
+        };
+        if (row.splash) {
+            const UniqueWindow splash = CreateGameClassWindow(300, 300, 200, 100);
+            lookTwice();
+            CHECK(WasPlaced(splash.get()));
+        }
+        UniqueWindow game = CreateGameClassWindow(100, 100, 320, 200);
+        if (row.hidden) ShowWindow(game.get(), SW_HIDE);
+        if (row.launchAgain) {
+            CHECK(IsGameStarting());
+            LaunchGame();
+            CHECK(Created.Calls == 1);
+        }
+        lookTwice();
+        CHECK(WasPlaced(game.get()) == row.placed);
+        CHECK(IsWatchingForGame() == row.watching);
+        EndGameWatch();
     }
 }
 

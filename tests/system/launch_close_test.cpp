@@ -111,11 +111,17 @@ TEST_CASE("with auto-launch on, the game starts at start-up and is placed once i
 {
     // A quick game is placed by the launch's short wait (or, on a loaded machine, by the
     // watch); a slow one, whose window comes 1.5 s after its start, by the watch.
+    // A game with a splash, whose window is then made hidden and shown a second later, is
+    // placed once that window shows.
     struct Row {
         const char* name;
         const wchar_t* windowDelay;
+        const wchar_t* splash = nullptr;
+        const wchar_t* showDelay = nullptr;
     };
-    const Row rows[] = {{"a quick game", nullptr}, {"a slow game", L"1500"}};
+    const Row rows[] = {{"a quick game", nullptr},
+                        {"a slow game", L"1500"},
+                        {"a splash, then a hidden window shown later", nullptr, L"300", L"1000"}};
     for (const Row& row : rows) {
         CAPTURE(std::string(row.name));
         DeleteOrvexSettings();
@@ -123,14 +129,19 @@ TEST_CASE("with auto-launch on, the game starts at start-up and is placed once i
         REQUIRE(!game.Exe.empty());
         WriteOrvexDword(L"", L"IsAutoMGQExec", 1);
         SetEnvironmentVariableW(L"ORVEX_STANDIN_WINDOW_DELAY", row.windowDelay);
+        SetEnvironmentVariableW(L"ORVEX_STANDIN_SPLASH", row.splash);
+        SetEnvironmentVariableW(L"ORVEX_STANDIN_SHOW_DELAY", row.showDelay);
         ChildProcess orvex;
         const HWND overlay = StartOrvex(orvex);
         SetEnvironmentVariableW(L"ORVEX_STANDIN_WINDOW_DELAY", nullptr);
+        SetEnvironmentVariableW(L"ORVEX_STANDIN_SPLASH", nullptr);
+        SetEnvironmentVariableW(L"ORVEX_STANDIN_SHOW_DELAY", nullptr);
         REQUIRE(overlay);
 
         const auto placed = [&] {
             const std::vector<std::string> places = LinesStartingWith(game.Log, "PLACE");
-            return !places.empty() && places.back() == DefaultGamePlacement();
+            return !places.empty() && places.back() == DefaultGamePlacement() &&
+                   (!row.showDelay || !LinesStartingWith(game.Log, "SHOWN").empty());
         };
         REQUIRE_MESSAGE(WaitUntil(placed, 20000), "the launched game was never placed");
         const std::vector<std::string> starts = LinesStartingWith(game.Log, "START");

@@ -1,5 +1,6 @@
 // The real Orvex.exe beside the stand-in game, observed from outside.
 #include <doctest/doctest.h>
+#include <tpcshrd.h>
 #include "support.h"
 
 TEST_CASE("the overlay window is a captioned, layered, never-activated 340 x 520 window")
@@ -33,6 +34,10 @@ TEST_CASE("the overlay window is a captioned, layered, never-activated 340 x 520
     REQUIRE(GetLayeredWindowAttributes(overlay, nullptr, &alpha, &flags));
     CHECK(alpha == 192);
     CHECK(flags == LWA_ALPHA);
+    // Press-and-hold and flicks are off: the tablet service reads this property.
+    CHECK(reinterpret_cast<ULONG_PTR>(GetPropW(overlay, L"MicrosoftTabletPenServiceProperty")) ==
+          (TABLET_DISABLE_PRESSANDHOLD | TABLET_DISABLE_PENTAPFEEDBACK |
+           TABLET_DISABLE_PENBARRELFEEDBACK | TABLET_DISABLE_FLICKS));
 
     SUBCASE("neither showing the overlay nor a click on it takes the game's place in front")
     {

@@ -4,13 +4,17 @@
 // selects yes, Z confirms).
 //
 //   standin-game.exe [--log FILE] [--pos X Y] [--client W H] [--window-delay MS]
-//                    [--poll-hz N]
+//                    [--poll-hz N] [--splash MS] [--show-delay MS]
 //   (without --log: the file named by ORVEX_STANDIN_LOG, else standard output;
-//   without --window-delay: the milliseconds in ORVEX_STANDIN_WINDOW_DELAY, else none;
-//   with --poll-hz: like a game that reads the keyboard's state N times a second
+//   without --window-delay, --splash or --show-delay: the milliseconds in
+//   ORVEX_STANDIN_WINDOW_DELAY, ORVEX_STANDIN_SPLASH or ORVEX_STANDIN_SHOW_DELAY,
+//   else none). --splash shows a small window of the same class for that long
+//   first; --show-delay makes the window hidden, centres it and shows it that
+//   much later, as games that load before they show do.
+//   With --poll-hz: like a game that reads the keyboard's state N times a second
 //   instead of its key messages, it logs each read (READ) and each change it sees
-//   as POLLDOWN/POLLUP;
-//   the key messages are still logged, to tell what was sent from what was seen)
+//   as POLLDOWN/POLLUP; the key messages are still logged, to tell what was sent
+//   from what was seen.
 #include <windows.h>
 #include <shellapi.h>
 #include <cstdlib>
@@ -45,6 +49,9 @@ struct PollTurn {
 PollTurn PollTurns[64];
 CRITICAL_SECTION PollLock;
 bool PolledDown[256];
+
+// The splash window while it shows: it logs nothing and its end ends nothing.
+HWND Splash = nullptr;
 
 const char* KeyEventName(UINT message)
 {
@@ -194,7 +201,8 @@ LRESULT CALLBACK GameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_WINDOWPOSCHANGED: {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
-        if ((pos->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
+        if (window != Splash &&
+            (pos->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
             LogClientRect(window);
         return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -211,7 +219,7 @@ LRESULT CALLBACK GameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (wParam == ExitTimer) DestroyWindow(window);
         return 0;
     case WM_DESTROY:
-        PostQuitMessage(0);
+        if (window != Splash) PostQuitMessage(0);
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
@@ -236,6 +244,8 @@ struct Options {
     int x = 100, y = 100, width = 800, height = 600;
     int windowDelay = -1;  // ms before the window is made, like a game that loads first
     int pollHz = 0;        // reads of the keyboard's state a second; 0: key messages
+    int splash = -1;       // ms a splash window shows first
+    int showDelay = -1;    // ms the window stays hidden once made
 };
 
 Options ParseOptions()
@@ -256,9 +266,60 @@ Options ParseOptions()
             options.windowDelay = _wtoi(argv[++i]);
         } else if (!std::wcscmp(argv[i], L"--poll-hz") && i + 1 < argc) {
             options.pollHz = _wtoi(argv[++i]);
+        } else if (!std::wcscmp(argv[i], L"--splash") && i + 1 < argc) {
+            options.splash = _wtoi(argv[++i]);
+        } else if (!std::wcscmp(argv[i], L"--show-delay") && i + 1 < argc) {
+            options.showDelay = _wtoi(argv[++i]);
         }
     }
     return options;  // argv stays alive for the log path: the process owns it until exit
+}
+
+// A launcher passes no command line, so a slow game is asked for through the environment.
+int MillisecondsOption(int given, const wchar_t* variable)
+{
+    if (given >= 0) return given;
+    wchar_t text[16] = L"";
+    const DWORD length = GetEnvironmentVariableW(variable, text, 16);
+    return length > 0 && length < 16 ? _wtoi(text) : -1;
+}
+
+// Runs this thread's messages for a while.
+void PumpMessagesFor(int milliseconds)
+{
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+void ShowSplash(HINSTANCE instance, int milliseconds)
+{
+    Splash = CreateWindowExW(0, GameClass, L"Stand-in splash", WS_POPUP | WS_BORDER, 300, 300, 320,
+                             180, nullptr, nullptr, instance, nullptr);
+    if (!Splash) return;
+    LogEvent("SPLASH shown");
+    ShowWindow(Splash, SW_SHOWNOACTIVATE);
+    PumpMessagesFor(milliseconds);
+    DestroyWindow(Splash);
+    Splash = nullptr;
+    LogEvent("SPLASH gone");
+}
+
+void CentreWindow(HWND window)
+{
+    RECT outer = {};
+    GetWindowRect(window, &outer);
+    const int width = outer.right - outer.left;
+    const int height = outer.bottom - outer.top;
+    SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
@@ -282,11 +343,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     LogEvent("START pid=%lu freq=%lld cwd=%s", GetCurrentProcessId(),
              static_cast<long long>(frequency.QuadPart), cwdUtf8);
 
-    // A launcher passes no command line, so a slow game is asked for through the environment.
-    int windowDelay = options.windowDelay;
-    wchar_t delayText[16] = L"";
-    const DWORD delayLength = GetEnvironmentVariableW(L"ORVEX_STANDIN_WINDOW_DELAY", delayText, 16);
-    if (windowDelay < 0 && delayLength > 0 && delayLength < 16) windowDelay = _wtoi(delayText);
+    const int windowDelay = MillisecondsOption(options.windowDelay, L"ORVEX_STANDIN_WINDOW_DELAY");
     if (windowDelay > 0) Sleep(static_cast<DWORD>(windowDelay));
 
     WNDCLASSEXW wc = {};
@@ -297,18 +354,25 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = GameClass;
     if (!RegisterClassExW(&wc)) return 1;
+    const int splash = MillisecondsOption(options.splash, L"ORVEX_STANDIN_SPLASH");
+    if (splash > 0) ShowSplash(instance, splash);
 
     RECT outer = {0, 0, options.width, options.height};
     AdjustWindowRectEx(&outer, GameStyle, FALSE, 0);
-    const HWND window = CreateWindowExW(0, GameClass, L"Stand-in game", GameStyle,
-                                        options.x + outer.left, options.y + outer.top,
-                                        outer.right - outer.left, outer.bottom - outer.top,
-                                        nullptr, nullptr, instance, nullptr);
+    const HWND window = CreateWindowExW(
+        0, GameClass, L"Stand-in game", GameStyle, options.x + outer.left, options.y + outer.top,
+        outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     LogEvent("WINDOW after=%lld", MillisecondsSinceProcessStart());
     if (options.pollHz > 0) {
         const bool polling = StartPolling(options.pollHz);
         LogEvent("POLL hz=%d %s", options.pollHz, polling ? "started" : "failed");
+    }
+    const int showDelay = MillisecondsOption(options.showDelay, L"ORVEX_STANDIN_SHOW_DELAY");
+    if (showDelay > 0) {
+        CentreWindow(window);
+        PumpMessagesFor(showDelay);
+        LogEvent("SHOWN");
     }
     ShowWindow(window, showCommand);
     UpdateWindow(window);
