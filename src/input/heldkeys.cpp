@@ -9,7 +9,8 @@ void ReleaseHeldKeys(HWND window)
 {
     // Remembered for the return: a release sent now may be refused (the input
     // goes to the secure desktop after a lock).
-    KeysHeldWhenLeft |= TouchMask | MouseMask;
+    // A release the minimum hold still keeps back counts as held too.
+    KeysHeldWhenLeft |= TouchMask | MouseMask | KeyHolds.Pending;
     // The latch's Ctrl first, as at teardown, but without the teardown's extra
     // Ctrl tap: that would be a fresh press sent while nobody is at the pad.
     if (SkipLatched) {

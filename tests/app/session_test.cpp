@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "app/app.h"
+#include "settings/settings.h"
 #include <wtsapi32.h>
 #include "padinput.h"
 #include "support.h"
@@ -139,4 +140,23 @@ TEST_CASE("leaving the session or suspending releases every held key, latch firs
         CHECK(TouchMask == 0);
         CHECK(MouseMask == 0);
     }
+}
+
+TEST_CASE("a release the minimum hold keeps back at a lock is sent again at the return")
+{
+    REQUIRE(BuildTestPad());
+    TestPadWindows& windows = UseTestPadWindows();
+    REQUIRE(windows.overlay);
+    KeyOutputRecorder recorder;
+    TouchFeed feed;
+    ClearInputState();
+    Settings.MinimumHoldMs = MaxMinimumHoldMs;
+    const ContactPoint Circle = PadCentre(0x10);
+    MouseMessage(windows.overlay, WM_LBUTTONDOWN, MK_LBUTTON, Circle);
+    MouseMessage(windows.overlay, WM_LBUTTONUP, 0, Circle);
+    MainWndProc(windows.overlay, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
+    MainWndProc(windows.overlay, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    Settings.MinimumHoldMs = 0;
+    CHECK(SentKeys() == "+Z -Z -Z");
+    ClearInputState();
 }
