@@ -2,6 +2,7 @@
 // subsystems come up, then the message loop.
 #include "app.h"
 #include "pad/pad.h"
+#include "pad/padlayout.h"
 #include "render/render.h"
 #include "game/game.h"
 #include "settings/settings.h"
@@ -74,7 +75,10 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     AppIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVEX));
     if (!AppIcon) return false;
 
-    RECT outer = {0, 0, OverlayClientWidth, OverlayClientHeight};
+    // The overlay's size is the layout's.
+    LoadLayoutAtStart();
+    const SIZE client = ActiveClientSize();
+    RECT outer = {0, 0, client.cx, client.cy};
     AdjustWindowRectEx(&outer, OverlayStyle, FALSE, OverlayExStyle);
     const HWND window = CreateWindowExW(
         OverlayExStyle, WindowClassName, WindowTitle, OverlayStyle, CW_USEDEFAULT, 0,
@@ -88,6 +92,8 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     MainWindow = window;
     InitOverlay(window);
     AddTrayIcon();
+    ShowPendingLayoutError();
+    StartLayoutWatch();
     RegisterTaskbarCreated(window);
     AllowAnotherStartNotice(window);
     RegisterSessionNotices(window);
@@ -115,10 +121,32 @@ bool InitOverlay(HWND window)
     return true;
 }
 
+namespace {
+
+// Waits for a message, or for a change in the layout file's folder, which is
+// handled here; false after a change, when there may be no message yet.
+bool WaitForMessageOrLayoutChange()
+{
+    const HANDLE watch = LayoutWatchHandle();
+    if (!watch) return true;
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(1, &watch, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_OBJECT_0) {
+        OnLayoutFolderChanged();
+        return false;
+    }
+    // Sent messages are handled by the look itself; only a queued one is worth taking.
+    MSG next = {};
+    return woke != WAIT_OBJECT_0 + 1 || PeekMessageW(&next, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+}  // namespace
+
 int RunMessageLoop(HACCEL accelerators, MessageSource nextMessage)
 {
     MSG msg = {};
     for (;;) {
+        if (!WaitForMessageOrLayoutChange()) continue;
         const BOOL got = nextMessage(&msg, nullptr, 0, 0);
         // A failed call leaves msg as the last message was: its wParam is no exit code.
         if (got == -1) return MessageLoopFailedExitCode;

@@ -25,6 +25,7 @@ void OnDestroy(HWND window)
     ReleaseAllKeys();
 
     RemoveTrayIcon();
+    StopLayoutWatch();
     DestroyPadElementTable(CurrentPadTable);
     if (TouchRegistered) {
         TouchRegistered = false;
@@ -133,6 +134,9 @@ LRESULT OnTimer(HWND window, WPARAM wParam, LPARAM lParam)
         return 0;
     case GameWatchTimer:
         CheckGameWatch(GetTickCount64());
+        return 0;
+    case LayoutReloadTimer:
+        OnLayoutReloadTimer(window);
         return 0;
     default:
         return DefWindowProcW(window, WM_TIMER, wParam, lParam);

@@ -2,3 +2,4 @@
 
 HWND MainWindow = nullptr;
 bool WindowClosing = false;
+HWND CachedGameWindow = nullptr;

@@ -10,3 +10,6 @@ constexpr int OverlayClientHeight = 520;
 extern HWND MainWindow;
 // Set first thing on WM_DESTROY; from then on contacts change nothing.
 extern bool WindowClosing;
+// The last game window found; may name a window that has gone since. Game
+// discovery keeps it; the settings dialog records its place.
+extern HWND CachedGameWindow;

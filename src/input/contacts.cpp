@@ -106,7 +106,7 @@ LRESULT OnLButtonDblClk(HWND window, WPARAM wParam, LPARAM lParam)
     // The first click of the pair already pressed and released the key; the
     // second one only sets the latch, for a finger's double tap as well.
     const ContactPoint point = MouseContactPoint(lParam);
-    if (HitTestElements(&point, 1) & static_cast<KeySet>(SkipKeyBit)) {
+    if (HitTestElements(&point, 1) & PadLatchKeys) {
         SetSkipLatch();
         RequestPadFrame(MainWindow);
     }

@@ -99,9 +99,9 @@ bool SetSkipLatch()
     const HWND game = GetGameWindow();
     if (!game) return false;
     BringGameForPress(game);
-    // Ctrl goes down before the hooks go in: the keyboard hook would take
+    // The key goes down before the hooks go in: the keyboard hook would take
     // this very press for the end of the latch.
-    SendKeyRecord(VK_CONTROL, false);
+    SendKeyRecord(PadLatchKey, false);
     MarkLatchHeld();
     SkipLatched = true;
     LatchSkipElements();
@@ -113,7 +113,7 @@ bool SetSkipLatch()
 bool ReleaseSkipLatch()
 {
     BringGameForRelease(GetGameWindow());
-    SendKeyRecord(VK_CONTROL, true);
+    SendKeyRecord(PadLatchKey, true);
     ClearLatchMark();
     SkipLatched = false;
     const int removed = UnsetSkipLockHook();
@@ -124,14 +124,14 @@ bool ReleaseSkipLatch()
 
 void TapCtrlKey()
 {
-    SendKeyRecord(VK_CONTROL, false);
-    SendKeyRecord(VK_CONTROL, true);
+    SendKeyRecord(PadLatchKey, false);
+    SendKeyRecord(PadLatchKey, true);
 }
 
 void SendKeyReleases(KeySet keys)
 {
-    for (int bit = 0; bit < PadKeyCount; ++bit) {
-        if (keys & (KeySet{1} << bit)) SendKeyRecord(PadKeyTable[bit], true);
+    for (int bit = 0; bit < PadKeyBits; ++bit) {
+        if ((keys & (KeySet{1} << bit)) && PadKeyTable[bit]) SendKeyRecord(PadKeyTable[bit], true);
     }
 }
 

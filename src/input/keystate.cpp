@@ -11,8 +11,6 @@ KeySet MouseMask = 0;
 
 namespace {
 
-constexpr KeySet SkipKeys = static_cast<KeySet>(SkipKeyBit);
-constexpr KeySet LatchEndingKeys = static_cast<KeySet>(SkipKeyBit | LogKeyBit);
 constexpr KeySet SizeKeys = static_cast<KeySet>(SizeKeyBit);
 
 KeySet& KindMask(bool touch)
@@ -34,6 +32,7 @@ KeySet SendKeyTransitions(KeySet pressed, KeySet released)
             if (pressed & SizeKeys) PlaceWindows();
             continue;
         }
+        if (!PadKeyTable[bit]) continue;  // a bit no element of this layout holds
         if (pressed & key) {
             if (!SendKeyDown(PadKeyTable[bit])) failed |= key;
         } else {
@@ -67,13 +66,13 @@ KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch)
     KeySet released = old & ~wanted;
 
     if (SkipLatched) {
-        if (pressed & LatchEndingKeys) ReleaseSkipLatch();
+        if (pressed & PadLatchEndingKeys) ReleaseSkipLatch();
         if (SkipLatched) {
             // The latch owns Ctrl: no contact may press or release it meanwhile.
-            TouchMask &= ~SkipKeys;
-            MouseMask &= ~SkipKeys;
-            fresh &= ~SkipKeys;
-            other &= ~SkipKeys;
+            TouchMask &= ~PadLatchKeys;
+            MouseMask &= ~PadLatchKeys;
+            fresh &= ~PadLatchKeys;
+            other &= ~PadLatchKeys;
             old = TouchMask | MouseMask;
             wanted = other | fresh;
             pressed = wanted & ~old;
@@ -101,7 +100,7 @@ void ResetKeyState(HWND window)
     // The one command a user tries for a stuck key: every key the sets hold
     // is released before it is forgotten. Ctrl stays with the latch.
     KeySet held = TouchMask | MouseMask;
-    if (SkipLatched) held &= ~SkipKeys;
+    if (SkipLatched) held &= ~PadLatchKeys;
     SendKeyReleases(held);
     ForgetKeyState(window);
 }
