@@ -53,8 +53,8 @@ void ReportLayoutError(const std::string& error)
 // The overlay's client area follows the layout; its place stays.
 void ResizeOverlay(HWND window)
 {
-    const SIZE client = ActiveClientSize();
-    RECT outer = {0, 0, client.cx, client.cy};
+    OverlayClientSize = ActiveClientSize();
+    RECT outer = {0, 0, OverlayClientSize.cx, OverlayClientSize.cy};
     AdjustWindowRectEx(&outer, OverlayStyle, FALSE, OverlayExStyle);
     SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

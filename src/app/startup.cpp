@@ -77,8 +77,8 @@ bool InitInstance(HINSTANCE instance, int showCommand)
 
     // The overlay's size is the layout's.
     LoadLayoutAtStart();
-    const SIZE client = ActiveClientSize();
-    RECT outer = {0, 0, client.cx, client.cy};
+    OverlayClientSize = ActiveClientSize();
+    RECT outer = {0, 0, OverlayClientSize.cx, OverlayClientSize.cy};
     AdjustWindowRectEx(&outer, OverlayStyle, FALSE, OverlayExStyle);
     const HWND window = CreateWindowExW(
         OverlayExStyle, WindowClassName, WindowTitle, OverlayStyle, CW_USEDEFAULT, 0,

@@ -3,3 +3,4 @@
 HWND MainWindow = nullptr;
 bool WindowClosing = false;
 HWND CachedGameWindow = nullptr;
+SIZE OverlayClientSize = {OverlayClientWidth, OverlayClientHeight};
