@@ -16,20 +16,10 @@ namespace {
 
 const wchar_t LayoutErrorTitle[] = L"レイアウトファイルにエラーがあります";
 const wchar_t LayoutErrorNote[] = L"\n今のパッドをそのまま使います。";
-constexpr size_t BalloonTextCapacity = std::size(NOTIFYICONDATAW{}.szInfo);
+constexpr size_t BalloonTextCapacity = sizeof(NOTIFYICONDATAW::szInfo) / sizeof(wchar_t);
 
 UniqueChangeNotification LayoutWatch;
 std::string PendingLayoutError;
-
-std::wstring WideFromUtf8(const std::string& text)
-{
-    if (text.empty()) return std::wstring();
-    const int size = static_cast<int>(text.size());
-    std::wstring wide(
-        static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &wide[0], static_cast<int>(wide.size()));
-    return wide;
-}
 
 // Log lines are plain ASCII.
 std::string AsciiOnly(const std::string& text)

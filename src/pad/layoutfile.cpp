@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <algorithm>
+#include <initializer_list>
 #include <set>
 #include <string>
 #define JSON_NOEXCEPTION
@@ -67,16 +68,6 @@ bool IsUtf8(const std::string& text)
     if (text.size() > static_cast<size_t>(INT32_MAX)) return false;
     return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
                                static_cast<int>(text.size()), nullptr, 0) > 0;
-}
-
-std::wstring WideFromUtf8(const std::string& text)
-{
-    if (text.empty()) return std::wstring();
-    const int size = static_cast<int>(text.size());
-    std::wstring wide(
-        static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &wide[0], static_cast<int>(wide.size()));
-    return wide;
 }
 
 std::string Utf8FromWide(const std::wstring& text)
@@ -409,6 +400,16 @@ std::string Dump(const OrderedJson& json)
 }
 
 }  // namespace
+
+std::wstring WideFromUtf8(const std::string& text)
+{
+    if (text.empty()) return std::wstring();
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(
+        static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &wide[0], static_cast<int>(wide.size()));
+    return wide;
+}
 
 bool ParsePadLayout(const std::string& text, PadLayout& layout, std::string& error)
 {

@@ -78,6 +78,9 @@ WORD KeyFromName(const std::string& name);
 // The name export writes for a key, empty for one without a name.
 std::string NameOfKey(WORD vk);
 
+// UTF-16 of UTF-8 text, as layouts and their messages are kept.
+std::wstring WideFromUtf8(const std::string& text);
+
 // Reads layout text. False with why and where (line and column, or the
 // element's index and field) in error; layout is then left as it was.
 bool ParsePadLayout(const std::string& text, PadLayout& layout, std::string& error);
