@@ -26,15 +26,8 @@ constexpr int32_t BuiltInArm = 80;
 LayoutElement Button(const wchar_t* label, int32_t style, int32_t x, int32_t y, int32_t width,
                      int32_t height, WORD key, ElementAction action = ElementAction::Key)
 {
-    LayoutElement element;
-    element.Label = label;
-    element.LabelStyle = style;
-    element.X = x;
-    element.Y = y;
-    element.Width = width;
-    element.Height = height;
+    LayoutElement element = {false, label, style, x, y, width, height, 0, {}, action};
     if (key) element.Keys = {key};
-    element.Action = action;
     return element;
 }
 

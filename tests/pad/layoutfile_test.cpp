@@ -16,14 +16,15 @@ std::string DescribeTable()
     const PadElementTable& table = *CurrentPadTable;
     for (int32_t i = 0; i < table.Count; ++i) {
         const PadElement& e = table.Items[i];
-        text += std::to_string(i) + ":" + std::to_string(e.Label[0]) + "," +
-                std::to_string(e.Label[1]) + "," + std::to_string(e.LabelStyle) + "," +
-                std::to_string(e.KeyMask) + "," + std::to_string(e.OriginX) + "," +
-                std::to_string(e.OriginY) + "," + std::to_string(e.Visible) + "," +
-                std::to_string(e.ShapeKind) + ",";
+        text += std::to_string(i) + ":";
+        for (int c = 0; c < PadLabelCapacity && e.Label[c]; ++c)
+            text += std::to_string(e.Label[c]) + " ";
+        text += "," + std::to_string(e.LabelStyle) + "," + std::to_string(e.KeyMask) + "," +
+                std::to_string(e.OriginX) + "," + std::to_string(e.OriginY) + "," +
+                std::to_string(e.Visible) + "," + std::to_string(e.ShapeKind) + ",";
         for (const OutlinePoint& p : e.OutlinePoints)
             text += std::to_string(p.x) + " " + std::to_string(p.y) + ";";
-        text += std::wstring(e.Label) == L"" ? "" : "\n";
+        text += "\n";
     }
     for (WORD key : PadKeyTable) text += std::to_string(key) + " ";
     return text + std::to_string(PadLatchKeys) + " " + std::to_string(PadLatchKey) + " " +
