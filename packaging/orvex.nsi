@@ -1,6 +1,6 @@
 ; Installer of Orvex: per machine, into the 32-bit program folder.
 ; Built by scripts/package, which defines VERSION, STAGE_DIR (Orvex.exe, Orvex_DLL.dll,
-; README.txt) and OUT_FILE.
+; README.txt, layout.schema.json) and OUT_FILE.
 ;
 ; Command line (besides NSIS's own /S and /D=folder):
 ;   setup.exe /AUTOSTART        also start Orvex at logon (the optional component)
@@ -121,6 +121,7 @@ Section "Orvex" SectionProgram
   File "${STAGE_DIR}/Orvex.exe"
   File "${STAGE_DIR}/Orvex_DLL.dll"
   File "${STAGE_DIR}/README.txt"
+  File "${STAGE_DIR}/layout.schema.json"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Orvex.exe" "" "$INSTDIR\Orvex.exe" 0
 
@@ -180,6 +181,7 @@ Section "Uninstall"
   Delete "$INSTDIR\Orvex.exe"
   Delete "$INSTDIR\Orvex_DLL.dll"
   Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\layout.schema.json"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"

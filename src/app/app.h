@@ -58,6 +58,9 @@ LRESULT OnSessionChange(HWND window, WPARAM change);
 LRESULT OnPowerBroadcast(HWND window, WPARAM event);
 // The settings dialog, then the appearance rebuilt when it changed.
 void RunSettingsSequence(HWND window);
+// Ends the launch watch first, then asks, posts the game a close request and,
+// for the built-in game, answers its quit question.
+void CloseGame();
 
 // The shell and kernel calls of the tray icon and the About box's link; tests
 // swap in counting versions and restore these.
@@ -117,6 +120,27 @@ void HandOverToFirstCopy(HINSTANCE instance);
 void AllowAnotherStartNotice(HWND window);
 // The overlay comes into view without activation, and the tray icon says why.
 void OnAnotherStart(HWND window);
+
+// The player's layout file (%APPDATA%\Orvex\layout.json). Read before the
+// overlay is made; an error found then is shown once the tray icon is there.
+void LoadLayoutAtStart();
+void ShowPendingLayoutError();
+// A change notification on the file's folder; the message loop waits on it
+// beside the messages and calls OnLayoutFolderChanged when it fires.
+bool StartLayoutWatch();
+void StopLayoutWatch();
+HANDLE LayoutWatchHandle();
+void OnLayoutFolderChanged();
+// The file is read this long after the last change seen, when a save has
+// settled; a valid file is put in force, held keys released first.
+constexpr UINT_PTR LayoutReloadTimer = 7;
+constexpr DWORD LayoutReloadDelay = 200;  // ms
+void OnLayoutReloadTimer(HWND window);
+// "/export-layout FILE" (or "-export-layout"): writes the layout in force, the
+// layout file's or the built-in pad, and ends without showing the overlay.
+bool FindExportLayoutSwitch(const wchar_t* commandLine, std::wstring& file);
+// 0 when the file was written.
+int ExportActiveLayout(const std::wstring& file);
 
 // Opens the diagnostic log when the command line ("/log" or "-log", any case)
 // or the registry asks for it, at path or by default at its usual place. Its

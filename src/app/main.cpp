@@ -17,6 +17,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
         return 0;
     }
 
+    // An export runs beside a running copy and shows nothing.
+    std::wstring exportFile;
+    if (FindExportLayoutSwitch(GetCommandLineW(), exportFile))
+        return ExportActiveLayout(exportFile);
+
     // A second copy ends before anything, the settings included, is touched.
     UniqueHandleObject firstCopy;
     if (!ClaimFirstCopy(firstCopy)) {

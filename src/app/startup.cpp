@@ -2,6 +2,7 @@
 // subsystems come up, then the message loop.
 #include "app.h"
 #include "pad/pad.h"
+#include "pad/padlayout.h"
 #include "render/render.h"
 #include "game/game.h"
 #include "settings/settings.h"
@@ -75,7 +76,10 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     AppIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVEX));
     if (!AppIcon) return false;
 
-    RECT outer = {0, 0, OverlayClientWidth, OverlayClientHeight};
+    // The overlay's size is the layout's.
+    LoadLayoutAtStart();
+    OverlayClientSize = ActiveClientSize();
+    RECT outer = {0, 0, OverlayClientSize.cx, OverlayClientSize.cy};
     AdjustWindowRectEx(&outer, OverlayStyle, FALSE, OverlayExStyle);
     const HWND window = CreateWindowExW(
         OverlayExStyle, WindowClassName, WindowTitle, OverlayStyle, CW_USEDEFAULT, 0,
@@ -93,6 +97,8 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     InitOverlay(window);
     AddTrayIcon();
     TellDiagnosticLogRefused();
+    ShowPendingLayoutError();
+    StartLayoutWatch();
     RegisterTaskbarCreated(window);
     AllowAnotherStartNotice(window);
     RegisterSessionNotices(window);
@@ -120,10 +126,32 @@ bool InitOverlay(HWND window)
     return true;
 }
 
+namespace {
+
+// Waits for a message, or for a change in the layout file's folder, which is
+// handled here; false after a change, when there may be no message yet.
+bool WaitForMessageOrLayoutChange()
+{
+    const HANDLE watch = LayoutWatchHandle();
+    if (!watch) return true;
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(1, &watch, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_OBJECT_0) {
+        OnLayoutFolderChanged();
+        return false;
+    }
+    // Sent messages are handled by the look itself; only a queued one is worth taking.
+    MSG next = {};
+    return woke != WAIT_OBJECT_0 + 1 || PeekMessageW(&next, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+}  // namespace
+
 int RunMessageLoop(HACCEL accelerators, MessageSource nextMessage)
 {
     MSG msg = {};
     for (;;) {
+        if (!WaitForMessageOrLayoutChange()) continue;
         const BOOL got = nextMessage(&msg, nullptr, 0, 0);
         // A failed call leaves msg as the last message was: its wParam is no exit code.
         if (got == -1) return MessageLoopFailedExitCode;

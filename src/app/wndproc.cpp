@@ -42,6 +42,7 @@ void OnDestroy(HWND window)
     ClearHeldMark();
 
     RemoveTrayIcon();
+    StopLayoutWatch();
     DestroyPadElementTable(CurrentPadTable);
     if (TouchRegistered) {
         TouchRegistered = false;
@@ -181,6 +182,9 @@ LRESULT OnTimer(HWND window, WPARAM wParam, LPARAM lParam)
         return 0;
     case KeyHoldTimer:
         SendDueKeyReleases();
+        return 0;
+    case LayoutReloadTimer:
+        OnLayoutReloadTimer(window);
         return 0;
     default:
         return DefWindowProcW(window, WM_TIMER, wParam, lParam);

@@ -44,3 +44,11 @@ private:
 using UniqueKey = UniqueHandle<HKEY, RegCloseKey>;
 using UniqueHandleObject = UniqueHandle<HANDLE, CloseHandle>;
 using UniqueMenu = UniqueHandle<HMENU, DestroyMenu>;
+using UniqueChangeNotification = UniqueHandle<HANDLE, FindCloseChangeNotification>;
+
+// Files and change notifications fail with INVALID_HANDLE_VALUE; the owners
+// above take null for none.
+inline HANDLE NullIfInvalid(HANDLE handle)
+{
+    return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+}

@@ -2,3 +2,5 @@
 
 HWND MainWindow = nullptr;
 bool WindowClosing = false;
+HWND CachedGameWindow = nullptr;
+SIZE OverlayClientSize = {OverlayClientWidth, OverlayClientHeight};

@@ -1,12 +1,9 @@
-// Finding the game's top-level window by its class name, and keeping the last
+// Finding the game's top-level window by the active layout's class name, and keeping the last
 // one found.
 #include "game.h"
 #include <cwchar>
 #include <iterator>
 #include "base/log.h"
-
-const wchar_t GameWindowClass[] = L"MoonGlass_Class";
-HWND CachedGameWindow = nullptr;
 
 DiscoveryCalls Discovery = {EnumWindows};
 
@@ -27,7 +24,7 @@ bool HasGameWindowClass(HWND window)
 {
     wchar_t className[ClassNameCapacity] = L"";
     if (!GetClassNameW(window, className, ClassNameCapacity)) return false;
-    return std::wcscmp(className, GameWindowClass) == 0;
+    return std::wcscmp(className, ActiveGameWindowClass()) == 0;
 }
 
 struct WindowOwner {
@@ -69,8 +66,8 @@ HWND SearchGameWindow(bool shownOnly)
 {
     GameWindowSearch search = {};
     search.ShownOnly = shownOnly;
-    static_assert(sizeof(GameWindowClass) <= sizeof(search.WantedClass), "class name fits");
-    std::wmemcpy(search.WantedClass, GameWindowClass, std::size(GameWindowClass));
+    // The layout keeps class names within 255 characters.
+    std::wcsncpy(search.WantedClass, ActiveGameWindowClass(), ClassNameCapacity - 1);
     Discovery.EnumWindows(MatchGameWindow, reinterpret_cast<LPARAM>(&search));
     if (!search.Result) return nullptr;  // a failed search keeps the cache
     if (search.Result != CachedGameWindow)

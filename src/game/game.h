@@ -4,11 +4,12 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "base/overlay.h"
+#include "pad/padlayout.h"
 #include "settings/settings.h"
 
-extern const wchar_t GameWindowClass[];  // "MoonGlass_Class"
-// The last game window found; may name a window that has gone since.
-extern HWND CachedGameWindow;
+// The built-in game's class; a layout file may name another game.
+inline const wchar_t* const GameWindowClass = BuiltInGameWindowClass;
 
 // The window enumeration of the game search; tests swap in a counting version
 // and restore this.
@@ -90,9 +91,6 @@ void LaunchGame();
 // A game launched here is still starting: its process lives and no window of
 // it has been placed yet.
 bool IsGameStarting();
-// Ends the launch watch first, then asks, posts the game a close request and
-// answers its quit question.
-void CloseGame();
 
 // The launch watch: a timer on MainWindow that looks for a launched game's
 // shown window for up to a minute after the launch and places both windows,

@@ -1,11 +1,9 @@
-// Starting the game from its stored path, and ending it with a close request
-// followed by the keys that answer its quit question.
+// Starting the game from its stored path, and the watch for its window.
 #include "game.h"
 #include <cwchar>
 #include "base/overlay.h"
 #include "base/handle.h"
 #include "base/log.h"
-#include "input/input.h"
 #include "settings/settings.h"
 
 GameControlCalls GameControl = {CreateProcessW, Sleep, MessageBoxW, PostMessageW,
@@ -15,22 +13,6 @@ namespace {
 
 constexpr int LaunchSearchRetries = 20;  // after the first search: at most 21 in all
 constexpr DWORD LaunchSearchStep = 10;   // ms between two searches
-
-constexpr DWORD CloseRequestWait = 100;  // ms after WM_CLOSE, before the first key
-
-// The game answers its close request with a quit question: Left selects
-// "yes", Z confirms.
-struct CloseKeyStep {
-    WORD Key;
-    bool Press;
-    DWORD WaitAfter;  // ms
-};
-constexpr CloseKeyStep CloseKeySequence[] = {
-    {VK_LEFT, true, 30},
-    {VK_LEFT, false, 30},
-    {'Z', true, 30},
-    {'Z', false, 100},
-};
 
 bool GameWatchRunning = false;
 ULONGLONG GameWatchStart = 0;
@@ -165,28 +147,4 @@ void EndGameWatch()
     if (!GameWatchRunning) return;
     GameWatchRunning = false;
     if (MainWindow) KillTimer(MainWindow, GameWatchTimer);
-}
-
-void CloseGame()
-{
-    // The game is being ended: a window it still opens is not placed.
-    EndGameWatch();
-    if (!CachedGameWindow) return;
-    if (GameControl.MessageBoxW(MainWindow, L"ムーン グラス 銀砂工房物語を終了します。", L"Orvex",
-                                MB_OKCANCEL) != IDOK)
-        return;
-
-    // Let go of the held Ctrl and remove the hooks before the game goes away.
-    if (SkipLatched) ReleaseSkipLatch();
-    GameControl.PostMessageW(CachedGameWindow, WM_CLOSE, 0, 0);
-    GameControl.Sleep(CloseRequestWait);
-    for (const CloseKeyStep& step : CloseKeySequence) {
-        if (step.Press)
-            SendKeyDown(step.Key);
-        else
-            SendKeyUp(step.Key);
-        GameControl.Sleep(step.WaitAfter);
-    }
-    // Only refreshes the cache when the game is still there.
-    FindGameWindow();
 }

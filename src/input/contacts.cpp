@@ -139,10 +139,10 @@ LRESULT OnLButtonDblClk(HWND window, WPARAM wParam, LPARAM lParam)
     // second one only sets the latch, for a finger's double tap as well.
     const ContactPoint point = MouseContactPoint(lParam);
     const bool touchMade = IsTouchMadeMessage();
-    if (HitTestElements(&point, 1) & static_cast<KeySet>(SkipKeyBit)) {
+    if (HitTestElements(&point, 1) & PadLatchKeys) {
         // Until the button comes up, a shaky move of this very click does
-        // not press SKIP again, which would end the latch just set.
-        if (SetSkipLatch() && !touchMade) MouseWithheldKeys = static_cast<KeySet>(SkipKeyBit);
+        // not press the latch key again, which would end the latch just set.
+        if (SetSkipLatch() && !touchMade) MouseWithheldKeys = PadLatchKeys;
         RequestPadFrame(MainWindow);
     }
     if (touchMade) return 0;

@@ -14,7 +14,7 @@ void ReleaseHeldKeys(HWND window)
     // The latch's Ctrl first, as at teardown, but without the teardown's extra
     // Ctrl tap: that would be a fresh press sent while nobody is at the pad.
     if (SkipLatched) {
-        KeysHeldWhenLeft |= static_cast<KeySet>(SkipKeyBit);
+        KeysHeldWhenLeft |= PadLatchKeys;
         ReleaseSkipLatch();
     }
     ReleaseAllKeys();
@@ -27,7 +27,7 @@ void ResendLeftKeyReleases(bool userBack)
     // A key a contact holds again by now is left alone; a key-up for a key the
     // game no longer holds does no harm.
     KeySet held = TouchMask | MouseMask;
-    if (SkipLatched) held |= static_cast<KeySet>(SkipKeyBit);
+    if (SkipLatched) held |= PadLatchKeys;
     SendKeyReleases(KeysHeldWhenLeft & ~held);
     // A return while the sign-in screen still has the input (a resume on a
     // machine that locks on wake) may have its releases refused too: they

@@ -131,9 +131,9 @@ bool SetSkipLatch()
     // A tap's held-back Ctrl release must not come after the latch's press.
     SendHeldReleases();
     BringGameForPress(game);
-    // Ctrl goes down before the hooks go in: the keyboard hook would take
+    // The key goes down before the hooks go in: the keyboard hook would take
     // this very press for the end of the latch.
-    SendKeyRecord(VK_CONTROL, false);
+    SendKeyRecord(PadLatchKey, false);
     SkipLatched = true;
     UpdateHeldMark();
     LatchSkipElements();
@@ -146,7 +146,7 @@ bool ReleaseSkipLatch()
 {
     SendHeldReleases();
     BringGameForRelease(GetGameWindow());
-    SendKeyRecord(VK_CONTROL, true);
+    SendKeyRecord(PadLatchKey, true);
     SkipLatched = false;
     UpdateHeldMark();
     UnsetSkipLockHook();
@@ -157,14 +157,14 @@ bool ReleaseSkipLatch()
 
 void TapCtrlKey()
 {
-    SendKeyRecord(VK_CONTROL, false);
-    SendKeyRecord(VK_CONTROL, true);
+    SendKeyRecord(PadLatchKey, false);
+    SendKeyRecord(PadLatchKey, true);
 }
 
 void SendKeyReleases(KeySet keys)
 {
-    for (int bit = 0; bit < PadKeyCount; ++bit) {
-        if (keys & (KeySet{1} << bit)) SendKeyRecord(PadKeyTable[bit], true);
+    for (int bit = 0; bit < PadKeyBits; ++bit) {
+        if ((keys & (KeySet{1} << bit)) && PadKeyTable[bit]) SendKeyRecord(PadKeyTable[bit], true);
     }
 }
 
@@ -172,8 +172,8 @@ void ReleaseEveryPadKey(KeySet kept)
 {
     // Asked for as a press asks, so that a game reading key messages gets them.
     if (const HWND game = GetGameWindow()) BringGameForPress(game);
-    constexpr KeySet everyKey = (KeySet{1} << PadKeyCount) - 1;
-    SendKeyReleases(everyKey & ~kept);
+    // Every bit of the layout: a bit with no key sends nothing.
+    SendKeyReleases(~kept);
 }
 
 // A key held by touch and mouse is released once, a held-back release at

@@ -12,8 +12,6 @@ KeySet MouseWithheldKeys = 0;
 
 namespace {
 
-constexpr KeySet SkipKeys = static_cast<KeySet>(SkipKeyBit);
-constexpr KeySet LatchEndingKeys = static_cast<KeySet>(SkipKeyBit | LogKeyBit);
 constexpr KeySet SizeKeys = static_cast<KeySet>(SizeKeyBit);
 
 KeySet& KindMask(bool touch)
@@ -35,6 +33,7 @@ KeySet SendKeyTransitions(KeySet pressed, KeySet released)
             if (pressed & SizeKeys) PlaceWindows();
             continue;
         }
+        if (!PadKeyTable[bit]) continue;  // a bit no element of this layout holds
         if (pressed & key) {
             if (!PressPadKey(bit)) failed |= key;
         } else {
@@ -69,13 +68,13 @@ KeySet UpdateKeyState(const ContactPoint* points, int32_t count, bool touch)
     KeySet released = old & ~wanted;
 
     if (SkipLatched) {
-        if (pressed & LatchEndingKeys) ReleaseSkipLatch();
+        if (pressed & PadLatchEndingKeys) ReleaseSkipLatch();
         if (SkipLatched) {
             // The latch owns Ctrl: no contact may press or release it meanwhile.
-            TouchMask &= ~SkipKeys;
-            MouseMask &= ~SkipKeys;
-            fresh &= ~SkipKeys;
-            other &= ~SkipKeys;
+            TouchMask &= ~PadLatchKeys;
+            MouseMask &= ~PadLatchKeys;
+            fresh &= ~PadLatchKeys;
+            other &= ~PadLatchKeys;
             old = TouchMask | MouseMask;
             wanted = other | fresh;
             pressed = wanted & ~old;
@@ -103,9 +102,9 @@ void ResetKeyState(HWND window)
 {
     // The one command a user tries for a stuck key: every key the pad can
     // press is released, also one the sets no longer hold because its release
-    // was refused. Ctrl stays with the latch.
+    // was refused. The latched key stays with the latch.
     SendHeldReleases();
-    ReleaseEveryPadKey(SkipLatched ? SkipKeys : 0);
+    ReleaseEveryPadKey(SkipLatched ? PadLatchKeys : 0);
     ForgetKeyState(window);
 }
 

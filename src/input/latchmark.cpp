@@ -99,7 +99,7 @@ void ReleaseKeysAtLastResort()
 {
     // Best effort from a process in an unknown state: plain releases only.
     // The mark stays, so the next start sends them again.
-    if (SkipLatched) SendKeyReleases(static_cast<KeySet>(SkipKeyBit));
+    if (SkipLatched) SendKeyReleases(PadLatchKeys);
     ReleaseAllKeys();
 }
 

@@ -7,24 +7,34 @@
 #include <memory>
 #include <vector>
 
-// Bit n stands for pad key n (see PadKeyTable); bit 12 is SIZE and sends no key.
-using KeyMask = int32_t;
-// Key sets of input handling: a KeyMask enters them sign-extended.
+// Bit n stands for pad key n (see PadKeyTable). The built-in keys keep bits
+// 0..11 and SIZE bit 12 in every layout; other keys of a layout take bits
+// 13..63 in the order they first appear.
+using KeyMask = int64_t;
+// Key sets of input handling: a KeyMask enters them as it is.
 using KeySet = uint64_t;
 
-constexpr KeyMask SkipKeyBit = 0x80;    // SKIP, the key the skip latch holds
+constexpr KeyMask SkipKeyBit = 0x80;    // SKIP, the key the built-in skip latch holds
 constexpr KeyMask LogKeyBit = 0x100;    // LOG
 constexpr KeyMask SizeKeyBit = 0x1000;  // SIZE: places the windows, sends no key
-constexpr int PadKeyCount = 12;         // key bits 0..11 have a virtual key
-constexpr int PadKeyBits = 13;          // bits 0..12 have a meaning
+constexpr int PadKeyBits = 64;          // bits a key set can hold
+constexpr int PadKeyCount = PadKeyBits;
+constexpr int BuiltInPadKeyCount = 12;  // ↑ ↓ ← → ○(Z) ×(X) TAB(Shift) SKIP(Ctrl) LOG(Esc)
+                                        // HOUR(F1) NOTE(A) SYS(S)
 
-// Virtual key of key bits 0..11: ↑ ↓ ← → ○(Z) ×(X) TAB(Shift) SKIP(Ctrl) LOG(Esc) HOUR(F1) NOTE(A)
-// SYS(S).
-extern const WORD PadKeyTable[PadKeyCount];
+// Virtual key of each key bit, 0 for a bit that sends no key (SIZE, unused).
+// Set with the layout; starts as the built-in pad's keys.
+extern WORD PadKeyTable[PadKeyBits];
+extern const WORD BuiltInPadKeys[BuiltInPadKeyCount];
+// The skip latch of the layout: the bit a double tap latches (0 when the
+// layout has no latch), its virtual key, and the bits whose press ends it.
+extern KeySet PadLatchKeys;
+extern WORD PadLatchKey;
+extern KeySet PadLatchEndingKeys;
 
 inline KeySet ToKeySet(KeyMask mask)
 {
-    return static_cast<KeySet>(static_cast<int64_t>(mask));
+    return static_cast<KeySet>(mask);
 }
 
 // A contact in client pixels of the overlay window.
@@ -46,7 +56,7 @@ struct PadElement {
     bool Pressed = false;
     bool Latched = false;
     wchar_t Label[PadLabelCapacity] = {};
-    int32_t KeyMask = 0;
+    int64_t KeyMask = 0;
     bool Visible = false;
     int32_t LabelStyle = 0;  // 0 normal, 1 small, 2 large text; other values draw no label
     int32_t OriginX = 0;
@@ -81,8 +91,6 @@ int32_t AddPadElement(const wchar_t* label, int32_t labelStyle, KeyMask keyMask,
                       int32_t originY, bool visible, int32_t shapeKind, const OutlinePoint* points,
                       int32_t pointCount);
 
-// OR of the KeyMasks of every element whose shape holds at least one point.
-KeySet HitTestElements(const ContactPoint* points, int32_t count);
 void PressElements(KeySet keys);
 void ReleaseElements(KeySet keys);
 void LatchSkipElements();
@@ -90,5 +98,6 @@ void UnlatchSkipElements();
 
 // Diagonal reach of the cross key's corner zones for a sensitivity of 0..10.
 int32_t DiagonalReach(int32_t crossPressSensitivity);
-// Replaces CurrentPadTable with the 17 elements of the pad, from the settings.
+// Replaces CurrentPadTable with the elements of the active layout (the 17 of
+// the built-in pad unless a layout file is in force), from the settings.
 void BuildPadLayout();

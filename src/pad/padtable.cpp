@@ -1,13 +1,18 @@
 // The pad element table: records, growth, and the table-wide operations that
 // hit testing, key state and the skip latch use.
 #include "pad/pad.h"
-#include "render/render.h"
 
 std::unique_ptr<PadElementTable> CurrentPadTable;
 
-const WORD PadKeyTable[PadKeyCount] = {
+const WORD BuiltInPadKeys[BuiltInPadKeyCount] = {
     VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, 'Z', 'X', VK_SHIFT, VK_CONTROL, VK_ESCAPE, VK_F1, 'A', 'S',
 };
+WORD PadKeyTable[PadKeyBits] = {
+    VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, 'Z', 'X', VK_SHIFT, VK_CONTROL, VK_ESCAPE, VK_F1, 'A', 'S',
+};
+KeySet PadLatchKeys = ToKeySet(SkipKeyBit);
+WORD PadLatchKey = VK_CONTROL;
+KeySet PadLatchEndingKeys = ToKeySet(SkipKeyBit | LogKeyBit);
 
 namespace {
 
@@ -100,18 +105,6 @@ int32_t AddPadElement(const wchar_t* label, int32_t labelStyle, KeyMask keyMask,
     return table.Count++;
 }
 
-KeySet HitTestElements(const ContactPoint* points, int32_t count)
-{
-    if (!points || count <= 0 || !HasItems(CurrentPadTable)) return 0;
-    const PadElementTable& table = *CurrentPadTable;
-    KeySet keys = 0;
-    for (int32_t i = table.Count - 1; i >= 0; --i) {
-        const PadElement& element = table.Items[i];
-        if (ElementContainsAnyPoint(element, points, count)) keys |= ToKeySet(element.KeyMask);
-    }
-    return keys;
-}
-
 namespace {
 
 // Runs change on every element in use whose KeyMask shares a bit with keys.
@@ -140,7 +133,7 @@ void ReleaseElements(KeySet keys)
 
 void LatchSkipElements()
 {
-    ChangeElementsWithKeys(ToKeySet(SkipKeyBit), [](PadElement& element) {
+    ChangeElementsWithKeys(PadLatchKeys, [](PadElement& element) {
         element.Pressed = true;
         element.Latched = true;
     });
@@ -148,7 +141,7 @@ void LatchSkipElements()
 
 void UnlatchSkipElements()
 {
-    ChangeElementsWithKeys(ToKeySet(SkipKeyBit), [](PadElement& element) {
+    ChangeElementsWithKeys(PadLatchKeys, [](PadElement& element) {
         element.Pressed = false;
         element.Latched = false;
     });

@@ -3,6 +3,7 @@
 #include "render/render.h"
 #include <algorithm>
 #include <vector>
+#include "pad/padlayout.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -76,13 +77,20 @@ OutlineExtent ExtentOf(const PadElement& element)
     return extent;
 }
 
+// A contact in pad pixels: client pixels divided by the layout's scale, so
+// that what is hit is what is drawn at that scale.
+D2D1_POINT_2F PadPoint(const ContactPoint& point, float scale)
+{
+    return D2D1::Point2F(static_cast<float>(point.x) / scale, static_cast<float>(point.y) / scale);
+}
+
 // A contact outside the extent lies a pixel or more from the shape, farther
 // than the fill test's tolerance, so asking the geometry could only give no.
-// The offsets are taken in 64 bits: neither side is trusted to be small.
-bool WithinExtent(const PadElement& element, const OutlineExtent& extent, const ContactPoint& point)
+// The offsets are taken in double: neither side is trusted to be small.
+bool WithinExtent(const PadElement& element, const OutlineExtent& extent, D2D1_POINT_2F point)
 {
-    const int64_t dx = int64_t{point.x} - element.OriginX;
-    const int64_t dy = int64_t{point.y} - element.OriginY;
+    const double dx = double{point.x} - element.OriginX;
+    const double dy = double{point.y} - element.OriginY;
     return dx >= extent.Left && dx <= extent.Right && dy >= extent.Top && dy <= extent.Bottom;
 }
 
@@ -115,13 +123,26 @@ bool ElementContainsAnyPoint(const PadElement& element, const ContactPoint* poin
     // Geometries are built from the outline points; without them only the exact test can tell.
     const bool bounded = !element.OutlinePoints.empty();
     const OutlineExtent extent = bounded ? ExtentOf(element) : OutlineExtent{};
+    const float scale = ActivePadScale();
     bool contained = false;
     for (int32_t i = 0; i < count; ++i) {
-        if (bounded && !WithinExtent(element, extent, points[i])) continue;
+        const D2D1_POINT_2F point = PadPoint(points[i], scale);
+        if (bounded && !WithinExtent(element, extent, point)) continue;
         BOOL inside = FALSE;
-        const HRESULT hr = element.Geometry->FillContainsPoint(PixelPoint(points[i].x, points[i].y),
-                                                               nullptr, 0.25f, &inside);
+        const HRESULT hr = element.Geometry->FillContainsPoint(point, nullptr, 0.25f, &inside);
         if (SUCCEEDED(hr) && inside) contained = true;
     }
     return contained;
+}
+
+KeySet HitTestElements(const ContactPoint* points, int32_t count)
+{
+    if (!points || count <= 0 || !CurrentPadTable || CurrentPadTable->Items.empty()) return 0;
+    const PadElementTable& table = *CurrentPadTable;
+    KeySet keys = 0;
+    for (int32_t i = table.Count - 1; i >= 0; --i) {
+        const PadElement& element = table.Items[i];
+        if (ElementContainsAnyPoint(element, points, count)) keys |= ToKeySet(element.KeyMask);
+    }
+    return keys;
 }

@@ -1,6 +1,7 @@
 // Painting the pad and the WM_PAINT sequence with its device-loss recovery.
 #include "render/render.h"
 #include <cwchar>
+#include "pad/padlayout.h"
 
 namespace {
 
@@ -53,7 +54,9 @@ D2D1_MATRIX_3X2_F DesktopPaintTransform()
 #pragma warning(suppress : 4996)  // the target itself scales by the desktop DPI, so cancel that one
 #endif
     if (D2DFactory) D2DFactory->GetDesktopDpi(&dpiX, &dpiY);
-    return PaintTransform(dpiX, dpiY);
+    // The pad is drawn at the layout's scale, as hit testing takes it.
+    const float pad = ActivePadScale();
+    return D2D1::Matrix3x2F::Scale(pad, pad) * PaintTransform(dpiX, dpiY);
 }
 
 D2D1_MATRIX_3X2_F PaintTransform(float dpiX, float dpiY)

@@ -45,6 +45,9 @@ void ReleaseDrawingResources();
 // is empty, the factory is missing or an element got no geometry.
 bool BuildElementGeometries();
 bool ElementContainsAnyPoint(const PadElement& element, const ContactPoint* points, int32_t count);
+// OR of the KeyMasks of every element of CurrentPadTable whose shape holds at
+// least one point.
+KeySet HitTestElements(const ContactPoint* points, int32_t count);
 // Draws the visible elements between BeginDraw and EndDraw; returns how many it drew.
 int32_t PaintElements();
 // The WM_PAINT sequence; returns the element pass's EndDraw result or why nothing was drawn.

@@ -7,7 +7,6 @@
 #include <memory>
 #include "base/overlay.h"
 #include "resource.h"
-#include "game/game.h"
 
 FileDialogCalls FileDialog = {GetOpenFileNameW};
 

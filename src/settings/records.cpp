@@ -171,8 +171,8 @@ bool ShowsOnAnyWorkArea(const RECT& client)
 bool OverlayShowsOnAnyWorkArea(const RECT& inputRect)
 {
     return ShowsOnAnyWorkArea({inputRect.left, inputRect.top,
-                               SaturatingAdd(inputRect.left, OverlayClientWidth),
-                               SaturatingAdd(inputRect.top, OverlayClientHeight)});
+                               SaturatingAdd(inputRect.left, OverlayClientSize.cx),
+                               SaturatingAdd(inputRect.top, OverlayClientSize.cy)});
 }
 }  // namespace
 
@@ -291,16 +291,16 @@ Placement DefaultPlacement(int screenWidth, int screenHeight)
     }
     int64_t gameX = w - gameWidth - 350;
     if (gameX < 0) gameX = 0;
-    const int64_t overlayX = w - OverlayClientWidth;
+    const int64_t overlayX = w - OverlayClientSize.cx;
     int64_t overlayY = h - 870;
     // The screen's width against the game's height: a narrow screen puts the
     // overlay below the game.
-    if (w - gameHeight < OverlayClientWidth && overlayY < gameHeight) overlayY = gameHeight;
+    if (w - gameHeight < OverlayClientSize.cx && overlayY < gameHeight) overlayY = gameHeight;
     if (overlayY < 0) overlayY = 0;
 
     Placement p;
     p.OverlayPos = {SaturateToInt32(overlayX), SaturateToInt32(overlayY)};
-    p.OverlaySize = {OverlayClientWidth, OverlayClientHeight};
+    p.OverlaySize = OverlayClientSize;
     p.GamePos = {SaturateToInt32(gameX), 40};
     p.GameSize = {SaturateToInt32(gameWidth), SaturateToInt32(gameHeight)};
     return p;

@@ -39,7 +39,7 @@ shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvex'
 run_key='Software\Microsoft\Windows\CurrentVersion\Run'
 settings_key='SOFTWARE\Lumenkey Works\Orvex'
-installed_files=(Orvex.exe Orvex_DLL.dll README.txt uninstall.exe)
+installed_files=(Orvex.exe Orvex_DLL.dll README.txt layout.schema.json uninstall.exe)
 work=$(mktemp -d /tmp/orvex-package-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
@@ -69,7 +69,7 @@ version_matches() {
 }
 
 zip_holds_exactly() {
-  [ "$(unzip -Z1 "$1" | sort | tr '\n' ' ')" = "Orvex.exe Orvex_DLL.dll README.txt " ]
+  [ "$(unzip -Z1 "$1" | sort | tr '\n' ' ')" = "Orvex.exe Orvex_DLL.dll README.txt layout.schema.json " ]
 }
 
 # built_for BITS FILE: the PE header names the processor of that bitness (0x14c or 0x8664).
@@ -94,7 +94,7 @@ uninstall() {
 
 other_bits=$((96 - ORVEX_PACKAGE_BITS))
 echo "== the $other_bits-bit zip"
-check "the zip holds exactly Orvex.exe, Orvex_DLL.dll and README.txt" \
+check "the zip holds exactly Orvex.exe, Orvex_DLL.dll, README.txt and layout.schema.json" \
   zip_holds_exactly "$ORVEX_PACKAGE_OTHER_ZIP"
 other="$work/other"
 unzip -q "$ORVEX_PACKAGE_OTHER_ZIP" -d "$other"
@@ -103,7 +103,7 @@ for f in Orvex.exe Orvex_DLL.dll; do
 done
 
 echo "== the $ORVEX_PACKAGE_BITS-bit zip"
-check "the zip holds exactly Orvex.exe, Orvex_DLL.dll and README.txt" \
+check "the zip holds exactly Orvex.exe, Orvex_DLL.dll, README.txt and layout.schema.json" \
   zip_holds_exactly "$ORVEX_PACKAGE_ZIP"
 unzipped="$work/Orvex テスト フォルダ/ゲーム パッド"
 mkdir -p "$unzipped"

@@ -10,6 +10,7 @@
 #include <vector>
 #include "app/app.h"
 #include "game/game.h"
+#include "render/render.h"
 #include "padinput.h"
 #include "support.h"
 
