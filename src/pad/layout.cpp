@@ -18,7 +18,6 @@ bool HasLayoutFile = false;
 
 namespace {
 
-constexpr int32_t LabelNormal = 0;
 constexpr int32_t LabelSmall = 1;
 constexpr int32_t LabelLarge = 2;
 constexpr int32_t BuiltInArm = 80;
