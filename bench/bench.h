@@ -24,7 +24,8 @@ struct BenchRow {
     Distribution Baseline;
     bool Spread = true;     // a distribution: the 99th percentile is shown too
     double Target = 0;      // largest ratio allowed; 0: none
-    double P99Target = 0;   // largest ratio of the 99th percentiles, where it differs
+    double P99Target = 0;   // largest ratio of the 99th percentiles, where it differs;
+                            // below 0: the median alone has a target
     double Limit = 0;       // largest median allowed, in Unit; 0: none
     double Slack = 0;       // what the figure may exceed the baseline by, in Unit, when the
                             // target is "nothing measurable beyond the baseline"

@@ -45,8 +45,9 @@ bool MeetsTarget(const BenchRow& row)
     if (row.Limit > 0 && row.Figure.Median > row.Limit) return false;
     if (row.Target <= 0) return true;
     if (Ratio(row.Figure.Median, row.Baseline.Median) > row.Target) return false;
+    if (!row.Spread || row.P99Target < 0) return true;
     const double p99Target = row.P99Target > 0 ? row.P99Target : row.Target;
-    return !row.Spread || Ratio(row.Figure.P99, row.Baseline.P99) <= p99Target;
+    return Ratio(row.Figure.P99, row.Baseline.P99) <= p99Target;
 }
 
 namespace {
@@ -87,6 +88,7 @@ std::string TargetText(const BenchRow& row)
     if (row.Limit > 0) return "<= " + Number(row.Limit) + " " + row.Unit;
     if (row.Target > 0 && row.P99Target > 0)
         return "<= " + Number(row.Target) + " / " + Number(row.P99Target);
+    if (row.Target > 0 && row.P99Target < 0) return "<= " + Number(row.Target) + " / -";
     if (row.Target > 0) return "<= " + Number(row.Target);
     return "";
 }

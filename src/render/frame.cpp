@@ -1,10 +1,12 @@
-// Frames after key changes: requested on the input path, drawn from a cached
-// layer of the pad's still parts plus the marks. The keys are out before the
-// frame starts: a change after a quiet display period is drawn as soon as the
-// input handler has returned, later ones within the period wait for its end,
-// so a finger sliding over the cross key costs at most one frame per refresh.
+// Frames after key changes: requested on the input path, drawn over the
+// picture the target keeps from the last paint, only where a mark changed. The
+// keys are out before the frame starts: a change after a quiet display period
+// is drawn as soon as the input handler has returned, later ones within the
+// period wait for its end, so a finger sliding over the cross key costs at
+// most one frame per refresh.
 #include "render/render.h"
 #include <cmath>
+#include <vector>
 #include "base/messages.h"
 
 using Microsoft::WRL::ComPtr;
@@ -45,9 +47,27 @@ DWORD MonitorFramePeriod(HMONITOR monitor)
 ComPtr<ID2D1BitmapRenderTarget> StillLayer;
 D2D1_MATRIX_3X2_F StillLayerScale = {};
 
+// What the target holds: each element's mark as last drawn, at ShownScale.
+// Empty while the target holds no known picture of the pad (a new, resized or
+// cleared target, new geometries, a failed draw).
+std::vector<uint8_t> ShownMarks;
+D2D1_MATRIX_3X2_F ShownScale = {};
+
 bool SameScale(const D2D1_MATRIX_3X2_F& a, const D2D1_MATRIX_3X2_F& b)
 {
     return a._11 == b._11 && a._22 == b._22;
+}
+
+uint8_t MarkOf(const PadElement& element)
+{
+    if (!element.Visible || !element.Geometry) return 0;
+    return static_cast<uint8_t>((element.Pressed ? 1 : 0) | (element.Latched ? 2 : 0));
+}
+
+bool HoldsPictureOf(const PadElementTable& table, const D2D1_MATRIX_3X2_F& scale)
+{
+    return !ShownMarks.empty() && ShownMarks.size() == static_cast<size_t>(table.Count) &&
+           SameScale(scale, ShownScale);
 }
 
 bool BuildStillLayer(const D2D1_MATRIX_3X2_F& scale)
@@ -70,11 +90,6 @@ bool BuildStillLayer(const D2D1_MATRIX_3X2_F& scale)
     StillLayer = layer;
     StillLayerScale = scale;
     return true;
-}
-
-bool IsMarked(const PadElement& element)
-{
-    return element.Visible && element.Geometry && (element.Pressed || element.Latched);
 }
 
 // The whole pixels an element's drawing can touch: its bounds, widened for the
@@ -189,25 +204,40 @@ HRESULT PaintPadFrame(HWND window)
     // Anything short of a ready target and layer takes the full repaint,
     // which also makes what is missing.
     if (!RenderTarget || !D2DFactory || !CurrentPadTable) return RepaintPad(window);
+    const PadElementTable& table = *CurrentPadTable;
     const D2D1_MATRIX_3X2_F scale = DesktopPaintTransform();
-    if (!StillLayer || !SameScale(scale, StillLayerScale)) {
-        if (!BuildStillLayer(scale)) return RepaintPad(window);
-    }
+    // Only the areas whose mark changed are drawn over the picture the target
+    // keeps: drawing the whole pad again costs a software renderer most of a
+    // display period. Without a known picture the still layer lays one down.
+    const bool kept = HoldsPictureOf(table, scale);
     ComPtr<ID2D1Bitmap> still;
-    if (FAILED(StillLayer->GetBitmap(still.GetAddressOf()))) return RepaintPad(window);
+    if (!kept) {
+        if (!StillLayer || !SameScale(scale, StillLayerScale)) {
+            if (!BuildStillLayer(scale)) return RepaintPad(window);
+        }
+        if (FAILED(StillLayer->GetBitmap(still.GetAddressOf()))) return RepaintPad(window);
+    }
 
     RenderTarget->BeginDraw();
-    const D2D1_MATRIX_3X2_F identity = D2D1::Matrix3x2F::Identity();
-    RenderTarget->SetTransform(&identity);
-    RenderTarget->DrawBitmap(still.Get(), nullptr, 1.0f,
-                             D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR, nullptr);
-    const PadElementTable& table = *CurrentPadTable;
-    for (int32_t i = 0; i < table.Count; ++i) {
-        D2D1_RECT_F area = {};
-        if (IsMarked(table.Items[i]) && ElementArea(table.Items[i], area))
-            RedrawElementArea(table, area, scale);
+    if (still) {
+        const D2D1_MATRIX_3X2_F identity = D2D1::Matrix3x2F::Identity();
+        RenderTarget->SetTransform(&identity);
+        RenderTarget->DrawBitmap(still.Get(), nullptr, 1.0f,
+                                 D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR, nullptr);
     }
+    for (int32_t i = 0; i < table.Count; ++i) {
+        const uint8_t mark = MarkOf(table.Items[i]);
+        const bool changed = kept ? mark != ShownMarks[static_cast<size_t>(i)] : mark != 0;
+        D2D1_RECT_F area = {};
+        if (changed && ElementArea(table.Items[i], area)) RedrawElementArea(table, area, scale);
+    }
+    // Presented even when nothing changed: a frame asked for when the window
+    // is shown puts the kept picture back on the screen.
     const HRESULT hr = Drawing.EndDraw(RenderTarget.Get());
+    if (SUCCEEDED(hr))
+        NoteShownPicture();
+    else
+        ForgetShownPicture();
     if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
         DiscardDeviceResources();
         InvalidateRect(window, nullptr, FALSE);
@@ -215,7 +245,26 @@ HRESULT PaintPadFrame(HWND window)
     return hr;
 }
 
+void NoteShownPicture()
+{
+    if (!CurrentPadTable) {
+        ForgetShownPicture();
+        return;
+    }
+    const PadElementTable& table = *CurrentPadTable;
+    ShownMarks.assign(static_cast<size_t>(table.Count), 0);
+    for (int32_t i = 0; i < table.Count; ++i)
+        ShownMarks[static_cast<size_t>(i)] = MarkOf(table.Items[i]);
+    ShownScale = DesktopPaintTransform();
+}
+
+void ForgetShownPicture()
+{
+    ShownMarks.clear();
+}
+
 void DiscardStillLayer()
 {
     StillLayer.Reset();
+    ForgetShownPicture();  // whatever made the layer stale made the picture stale too
 }

@@ -114,6 +114,7 @@ HRESULT RepaintPad(HWND window)
     RenderTarget->BeginDraw();
     if (CurrentPadTable) PaintElements();
     const HRESULT hr = Drawing.EndDraw(RenderTarget.Get());
+    if (SUCCEEDED(hr) && CurrentPadTable) NoteShownPicture();
     if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
         // The next WM_PAINT makes a new target and brushes; geometries belong to the factory and
         // stay.

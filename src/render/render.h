@@ -65,11 +65,12 @@ void DrawPadElement(ID2D1RenderTarget* target, const PadElement& element, ID2D1B
 // requests a frame. With no frame drawn within the last display period the
 // frame comes at once, on WM_PADFRAME posted to the window (after the input
 // handler has returned); requests within the period are gathered into one
-// frame at its end (WM_TIMER PadFrameTimer). A frame is the cached still layer
-// of the pad with the marked elements' areas drawn again, pixel for pixel what
-// a full repaint gives. The still layer belongs to the render target and is
-// rebuilt when the target, its size, the DPI or the geometries change.
-// WM_PAINT still repaints everything.
+// frame at its end (WM_TIMER PadFrameTimer). The target keeps its picture
+// through a present, so a frame draws again only the areas of the elements
+// whose mark changed since the last paint, pixel for pixel what a full repaint
+// gives. Without a known picture (a new, resized or cleared target, new
+// geometries or DPI) it starts from the cached still layer of the pad at rest,
+// which is rebuilt on the same events. WM_PAINT still repaints everything.
 constexpr UINT_PTR PadFrameTimer = 2;
 // The real FrameClock.
 ULONGLONG FrameClockMilliseconds();
@@ -90,9 +91,14 @@ void RequestPadFrame(HWND window);
 bool IsPadFramePending();
 // The posted message's or the timer's end: one frame, drawn now.
 HRESULT PaintRequestedFrame(HWND window);
-// The frame itself: the still layer with the marked areas drawn again; falls
-// back to RepaintPad.
+// The frame itself: the changed areas drawn again over the kept picture, or
+// the still layer and every marked area; falls back to RepaintPad.
 HRESULT PaintPadFrame(HWND window);
+// The target now holds the pad as CurrentPadTable marks it (after a paint that
+// drew it all), or no known picture of it.
+void NoteShownPicture();
+void ForgetShownPicture();
+// Drops the still layer and the kept picture with it.
 void DiscardStillLayer();
 // Latched wins over pressed.
 ID2D1SolidColorBrush* FillBrushFor(const PadElement& element);

@@ -88,8 +88,11 @@ HRESULT CreateDeviceResources(HWND window)
         D2D1_RENDER_TARGET_TYPE_DEFAULT,
         D2D1::PixelFormat(DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_UNKNOWN), 0.0f, 0.0f,
         D2D1_RENDER_TARGET_USAGE_NONE, D2D1_FEATURE_LEVEL_DEFAULT);
-    const D2D1_HWND_RENDER_TARGET_PROPERTIES windowProperties = D2D1::HwndRenderTargetProperties(
-        window, ClientPixelSize(window), D2D1_PRESENT_OPTIONS_IMMEDIATELY);
+    // Kept through a present, so a frame draws only what changed.
+    const auto present = static_cast<D2D1_PRESENT_OPTIONS>(D2D1_PRESENT_OPTIONS_IMMEDIATELY |
+                                                           D2D1_PRESENT_OPTIONS_RETAIN_CONTENTS);
+    const D2D1_HWND_RENDER_TARGET_PROPERTIES windowProperties =
+        D2D1::HwndRenderTargetProperties(window, ClientPixelSize(window), present);
     if (FAILED(D2DFactory->CreateHwndRenderTarget(&properties, &windowProperties,
                                                   RenderTarget.ReleaseAndGetAddressOf()))) {
         RenderTarget.Reset();
@@ -129,6 +132,7 @@ void ResizeRenderTarget(HWND window)
 void ClearRenderTarget()
 {
     if (!RenderTarget) return;
+    ForgetShownPicture();
     RenderTarget->BeginDraw();
     const D2D1_COLOR_F white = {1.0f, 1.0f, 1.0f, 1.0f};
     RenderTarget->Clear(&white);

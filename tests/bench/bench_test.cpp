@@ -61,17 +61,20 @@ TEST_CASE("a row meets its target by median and 99th percentile, or within its s
     struct Row {
         double figure, figureP99, baseline, baselineP99, target, slack;
         bool spread, measured, met;
+        double p99Target = 0;
     };
     const Row rows[] = {
         {2.0, 4.0, 1.0, 2.0, 2.2, 0, true, true, true},
-        {2.3, 4.0, 1.0, 2.0, 2.2, 0, true, true, false},  // median too slow
-        {2.0, 4.5, 1.0, 2.0, 2.2, 0, true, true, false},  // tail too slow
-        {2.0, 9.0, 1.0, 2.0, 2.2, 0, false, true, true},  // no tail shown, none judged
-        {25, 25, 20, 20, 0, 10, false, true, true},       // within the slack
-        {31, 31, 20, 20, 0, 10, false, true, false},      // beyond it
-        {0, 0, 0, 0, 0, 10, false, true, true},           // nothing against nothing
-        {9, 9, 1, 1, 0, 0, true, true, true},             // no target at all
-        {1, 1, 1, 1, 2.2, 0, true, false, false},         // not run is never met
+        {2.3, 4.0, 1.0, 2.0, 2.2, 0, true, true, false},      // median too slow
+        {2.0, 4.5, 1.0, 2.0, 2.2, 0, true, true, false},      // tail too slow
+        {2.0, 9.0, 1.0, 2.0, 2.2, 0, false, true, true},      // no tail shown, none judged
+        {2.0, 9.0, 1.0, 2.0, 2.2, 0, true, true, true, -1},   // the median alone judged
+        {2.3, 2.0, 1.0, 2.0, 2.2, 0, true, true, false, -1},  // and still judged
+        {25, 25, 20, 20, 0, 10, false, true, true},           // within the slack
+        {31, 31, 20, 20, 0, 10, false, true, false},          // beyond it
+        {0, 0, 0, 0, 0, 10, false, true, true},               // nothing against nothing
+        {9, 9, 1, 1, 0, 0, true, true, true},                 // no target at all
+        {1, 1, 1, 1, 2.2, 0, true, false, false},             // not run is never met
     };
     for (const Row& r : rows) {
         CAPTURE(r.figure);
@@ -84,6 +87,7 @@ TEST_CASE("a row meets its target by median and 99th percentile, or within its s
         row.Baseline.P99 = r.baselineP99;
         row.Baseline.Count = 1;
         row.Target = r.target;
+        row.P99Target = r.p99Target;
         row.Slack = r.slack;
         row.Spread = r.spread;
         row.Measured = r.measured;
