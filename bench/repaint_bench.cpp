@@ -21,10 +21,10 @@ double TimeMs(void (*call)(HWND), HWND window)
     return static_cast<double>(NowTicks() - start) / TicksPerMs();
 }
 
-void TimeBlock(void (*call)(HWND), HWND window, std::vector<double>& samples)
+void TimeBlock(void (*call)(HWND), HWND window, int timed, std::vector<double>& samples)
 {
     for (int i = 0; i < BlockWarmUp; ++i) call(window);
-    for (int i = 0; i < BlockTimed; ++i) samples.push_back(TimeMs(call, window));
+    for (int i = 0; i < timed; ++i) samples.push_back(TimeMs(call, window));
 }
 
 // Each element's mark set to whether its keys are the given ones.
@@ -81,10 +81,11 @@ void BenchRepaint(const BenchOptions& options, std::vector<BenchRow>& rows)
     ShowWindow(window, SW_SHOWNOACTIVATE);
 
     std::vector<double> full, clear, frame;
-    while (static_cast<int>(frame.size()) < options.Repaints) {
-        TimeBlock(FullRepaint, window, full);
-        TimeBlock(ClearOnly, window, clear);
-        TimeBlock(FrameAfterPress, window, frame);
+    for (int left = options.Repaints; left > 0; left -= BlockTimed) {
+        const int timed = left < BlockTimed ? left : BlockTimed;
+        TimeBlock(FullRepaint, window, timed, full);
+        TimeBlock(ClearOnly, window, timed, clear);
+        TimeBlock(FrameAfterPress, window, timed, frame);
     }
     DiscardDeviceResources();
     DestroyWindow(window);

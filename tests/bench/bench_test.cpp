@@ -179,7 +179,7 @@ TEST_CASE("every benchmark runs once with a tiny count")
         {"quick taps seen by a game polling at 30 Hz", 1, true},
     };
     for (const Expected& e : expected) {
-        CAPTURE(e.name);
+        CAPTURE(std::string(e.name));
         const BenchRow* row = FindRow(rows, e.name);
         REQUIRE(row);
         CHECK(row->Figure.Count == e.count);
