@@ -70,6 +70,14 @@ bool HoldsPictureOf(const PadElementTable& table, const D2D1_MATRIX_3X2_F& scale
            SameScale(scale, ShownScale);
 }
 
+bool AnyMarkChanged(const PadElementTable& table)
+{
+    for (int32_t i = 0; i < table.Count; ++i) {
+        if (MarkOf(table.Items[i]) != ShownMarks[static_cast<size_t>(i)]) return true;
+    }
+    return false;
+}
+
 bool BuildStillLayer(const D2D1_MATRIX_3X2_F& scale)
 {
     DiscardStillLayer();
@@ -208,8 +216,11 @@ HRESULT PaintPadFrame(HWND window)
     const D2D1_MATRIX_3X2_F scale = DesktopPaintTransform();
     // Only the areas whose mark changed are drawn over the picture the target
     // keeps: drawing the whole pad again costs a software renderer most of a
-    // display period. Without a known picture the still layer lays one down.
-    const bool kept = HoldsPictureOf(table, scale);
+    // display period. Without a known picture the still layer lays one down,
+    // and so it does for a frame with nothing changed: that one is asked for to
+    // put the picture back once the window is shown, and a present that drew
+    // nothing shows nothing under Wine now and then.
+    const bool kept = HoldsPictureOf(table, scale) && AnyMarkChanged(table);
     ComPtr<ID2D1Bitmap> still;
     if (!kept) {
         if (!StillLayer || !SameScale(scale, StillLayerScale)) {
@@ -231,8 +242,6 @@ HRESULT PaintPadFrame(HWND window)
         D2D1_RECT_F area = {};
         if (changed && ElementArea(table.Items[i], area)) RedrawElementArea(table, area, scale);
     }
-    // Presented even when nothing changed: a frame asked for when the window
-    // is shown puts the kept picture back on the screen.
     const HRESULT hr = Drawing.EndDraw(RenderTarget.Get());
     if (SUCCEEDED(hr))
         NoteShownPicture();

@@ -69,8 +69,10 @@ void DrawPadElement(ID2D1RenderTarget* target, const PadElement& element, ID2D1B
 // through a present, so a frame draws again only the areas of the elements
 // whose mark changed since the last paint, pixel for pixel what a full repaint
 // gives. Without a known picture (a new, resized or cleared target, new
-// geometries or DPI) it starts from the cached still layer of the pad at rest,
-// which is rebuilt on the same events. WM_PAINT still repaints everything.
+// geometries or DPI), and when nothing changed (the frame that puts the picture
+// back when the window is shown), it starts from the cached still layer of the
+// pad at rest, which is rebuilt on the same events. WM_PAINT still repaints
+// everything.
 constexpr UINT_PTR PadFrameTimer = 2;
 // The real FrameClock.
 ULONGLONG FrameClockMilliseconds();
