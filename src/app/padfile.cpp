@@ -72,13 +72,12 @@ void ApplyLayout(HWND window)
 
 }  // namespace
 
+// A refused file is logged and told once the tray icon is there to tell it.
 void LoadLayoutAtStart()
 {
     std::string error;
-    if (LoadLayoutFile(LayoutFilePath(), error) == LayoutFileState::Broken) {
-        LogEvent("layout file refused: %s", AsciiOnly(error).c_str());
+    if (LoadLayoutFile(LayoutFilePath(), error) == LayoutFileState::Broken)
         PendingLayoutError = error;
-    }
 }
 
 void ShowPendingLayoutError()
